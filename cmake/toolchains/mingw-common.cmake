@@ -1,0 +1,11 @@
+set(CMAKE_C_COMPILER ${ICOFMT_MINGW_TRIPLE}-gcc)
+set(CMAKE_CXX_COMPILER ${ICOFMT_MINGW_TRIPLE}-g++)
+set(CMAKE_RC_COMPILER ${ICOFMT_MINGW_TRIPLE}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${ICOFMT_MINGW_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# A host loads the DLL on machines without the MinGW runtime: link it in.
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")

@@ -1,0 +1,108 @@
+#include "base/stream.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "base/errors.h"
+
+namespace icofmt {
+
+void TStream::ReadBuffer(void* buffer, int64_t count) {
+  if (count != 0 && Read(buffer, count) != count) throw StreamError("Stream read error");
+}
+
+void TStream::WriteBuffer(const void* buffer, int64_t count) {
+  if (count != 0 && Write(buffer, count) != count) throw StreamError("Stream write error");
+}
+
+int64_t TStream::CopyFrom(TStream& source, int64_t count) {
+  if (count == 0) {
+    source.SetPosition(0);
+    count = source.Size();
+  }
+  std::vector<uint8_t> chunk(static_cast<size_t>(std::min<int64_t>(count, 1 << 16)));
+  int64_t left = count;
+  while (left > 0) {
+    int64_t n = std::min<int64_t>(left, static_cast<int64_t>(chunk.size()));
+    source.ReadBuffer(chunk.data(), n);
+    WriteBuffer(chunk.data(), n);
+    left -= n;
+  }
+  return count;
+}
+
+int64_t TMemoryStream::Read(void* buffer, int64_t count) {
+  if (count <= 0 || pos_ >= Size()) return 0;
+  int64_t n = std::min(count, Size() - pos_);
+  std::memcpy(buffer, bytes_.data() + pos_, static_cast<size_t>(n));
+  pos_ += n;
+  return n;
+}
+
+int64_t TMemoryStream::Write(const void* buffer, int64_t count) {
+  if (count <= 0) return 0;
+  int64_t end = pos_ + count;
+  if (end > Size()) bytes_.resize(static_cast<size_t>(end));
+  std::memcpy(bytes_.data() + pos_, buffer, static_cast<size_t>(count));
+  pos_ = end;
+  return count;
+}
+
+int64_t TMemoryStream::Seek(int64_t offset, SeekOrigin origin) {
+  int64_t base = origin == SeekOrigin::Begin ? 0 : origin == SeekOrigin::Current ? pos_ : Size();
+  pos_ = std::max<int64_t>(0, base + offset);
+  return pos_;
+}
+
+void TMemoryStream::SetSize(int64_t size) {
+  bytes_.resize(static_cast<size_t>(std::max<int64_t>(0, size)));
+  pos_ = std::min(pos_, Size());
+}
+
+TFileStream::TFileStream(const std::string& path, Mode mode) {
+  const char* how = mode == Mode::OpenRead ? "rb" : mode == Mode::Create ? "w+b" : "r+b";
+  file_ = std::fopen(path.c_str(), how);
+  if (!file_) throw StreamError("Cannot open file \"" + path + "\"");
+}
+
+TFileStream::~TFileStream() {
+  if (file_) std::fclose(file_);
+}
+
+int64_t TFileStream::Read(void* buffer, int64_t count) {
+  if (count <= 0) return 0;
+  return static_cast<int64_t>(std::fread(buffer, 1, static_cast<size_t>(count), file_));
+}
+
+int64_t TFileStream::Write(const void* buffer, int64_t count) {
+  if (count <= 0) return 0;
+  return static_cast<int64_t>(std::fwrite(buffer, 1, static_cast<size_t>(count), file_));
+}
+
+int64_t TFileStream::Seek(int64_t offset, SeekOrigin origin) {
+  int whence = origin == SeekOrigin::Begin ? SEEK_SET : origin == SeekOrigin::Current ? SEEK_CUR : SEEK_END;
+  if (std::fseek(file_, static_cast<long>(offset), whence) != 0) std::fseek(file_, 0, SEEK_SET);
+  return static_cast<int64_t>(std::ftell(file_));
+}
+
+int64_t TFileStream::Size() {
+  long here = std::ftell(file_);
+  std::fseek(file_, 0, SEEK_END);
+  long end = std::ftell(file_);
+  std::fseek(file_, here, SEEK_SET);
+  return end;
+}
+
+std::vector<uint8_t> readFileBytes(const std::string& path) {
+  TFileStream f(path, TFileStream::Mode::OpenRead);
+  std::vector<uint8_t> bytes(static_cast<size_t>(f.Size()));
+  f.ReadBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+  return bytes;
+}
+
+void writeFileBytes(const std::string& path, std::span<const uint8_t> bytes) {
+  TFileStream f(path, TFileStream::Mode::Create);
+  f.WriteBytes(bytes);
+}
+
+}  // namespace icofmt

@@ -1,0 +1,152 @@
+#include "icon/advanced_icon.h"
+
+#include <algorithm>
+
+#include "base/byte_reader.h"
+#include "base/errors.h"
+#include "base/limits.h"
+#include "base/stream.h"
+
+namespace icofmt {
+
+namespace {
+
+// Bytes of blocks one container may hold, so that many entries pointing at
+// one large block cannot multiply it into gigabytes.
+class BlockBudget {
+ public:
+  bool take(uint64_t bytes) {
+    if (bytes > left_) return false;
+    left_ -= bytes;
+    return true;
+  }
+
+ private:
+  uint64_t left_ = limits::kContainerDecodedMax;
+};
+
+}  // namespace
+
+void TAdvancedIcon::Assign(const TPersistent* source) {
+  auto* other = dynamic_cast<const TAdvancedIcon*>(source);
+  if (!other) {
+    TPersistent::Assign(source);
+    return;
+  }
+  if (other == this) return;
+  images_.Clear();
+  images_.SetCapacity(other->images_.Count());
+  for (uint32_t i = 0; i < other->images_.Count(); ++i) {
+    auto copy = std::make_unique<TSubIcon>();
+    copy->Assign(other->images_.Items(i));
+    images_.Add(std::move(copy));
+  }
+}
+
+bool TAdvancedIcon::ReadHeader(TStream& stream, IconHeader& header) {
+  uint8_t raw[kIconHeaderSize];
+  if (stream.Read(raw, kIconHeaderSize) != static_cast<int64_t>(kIconHeaderSize)) return false;
+  header = decodeIconHeader(std::span<const uint8_t, kIconHeaderSize>(raw));
+  if (!header.Valid()) return false;
+  // Reserve no more slots than the directory the stream holds can describe.
+  const int64_t entriesThere = std::max<int64_t>(0, stream.Size() - stream.Position()) / kDirEntrySize;
+  images_.SetCapacity(static_cast<uint16_t>(std::min<int64_t>(header.Count, entriesThere)));
+  return true;
+}
+
+bool TAdvancedIcon::LoadFromFile(const std::string& path) {
+  images_.Clear();
+  TFileStream file(path, TFileStream::Mode::OpenRead);
+  IconHeader header;
+  if (!ReadHeader(file, header)) return false;
+  const int64_t length = file.Size();
+  BlockBudget budget;
+  for (uint32_t j = 0; j < header.Count; ++j) {
+    uint8_t raw[kDirEntrySize];
+    if (file.Read(raw, kDirEntrySize) != static_cast<int64_t>(kDirEntrySize)) break;
+    const int64_t after = file.Position();  // 6 + 16 * (j + 1)
+    const TIconDirEntry record = decodeDirRecord(raw);
+    const int32_t offset = static_cast<int32_t>(loadU32le(raw + 12));
+    if (offset < after || length <= offset) break;
+    if (record.Size <= kInfoHeaderSize || record.Size > static_cast<uint64_t>(length)) continue;
+    if (!budget.take(record.Size)) continue;
+    try {
+      file.SetPosition(offset);
+      auto image = std::make_unique<TFileIconImage>();
+      image->CreateFromFileEntry(file, record);
+      images_.Add(std::move(image));
+    } catch (const std::exception&) {
+      // One bad entry never spoils the others.
+    }
+    file.SetPosition(after);
+  }
+  return images_.Count() > 0;
+}
+
+bool TAdvancedIcon::LoadFromStream(TStream& stream) {
+  images_.Clear();
+  stream.SetPosition(0);
+  IconHeader header;
+  if (!ReadHeader(stream, header)) return false;
+  BlockBudget budget;
+  for (uint32_t j = 0; j < header.Count; ++j) {
+    const int64_t at = stream.Position();
+    if (stream.Size() - at < static_cast<int64_t>(kDirEntrySize)) break;
+    uint8_t raw[kDirEntrySize];
+    stream.ReadBuffer(raw, kDirEntrySize);
+    stream.SetPosition(at);
+    const uint32_t size = loadU32le(raw + 8);
+    if (size > static_cast<uint64_t>(stream.Size()) || !budget.take(size)) {
+      stream.SetPosition(at + static_cast<int64_t>(kDirEntrySize));
+      continue;
+    }
+    try {
+      auto image = std::make_unique<TFileIconImage>();
+      image->CreateFromStream(stream);
+      images_.Add(std::move(image));
+    } catch (const std::exception&) {
+      stream.SetPosition(at + static_cast<int64_t>(kDirEntrySize));
+    }
+  }
+  return images_.Count() > 0;
+}
+
+bool TAdvancedCursor::LoadCursorFromStream(TStream& stream) {
+  images_.Clear();
+  stream.SetPosition(0);
+  IconHeader header;
+  if (!ReadHeader(stream, header)) return false;
+  for (uint32_t j = 0; j < header.Count; ++j) {
+    auto image = std::make_unique<TFileCursorImage>();
+    image->CreateCursorFromStream(stream, header);  // errors reach the caller
+    images_.Add(std::move(image));
+  }
+  return true;
+}
+
+void TAdvancedIcon::SaveToStream(TStream& stream) const {
+  const uint16_t count = images_.Count();
+  if (count == 0) return;
+  // Packing an image into a PNG block needs the PNG encoder; until it is
+  // linked in, an image marked packed that holds a bitmap block is written
+  // as that bitmap block.
+  stream.WriteBytes(encodeIconHeader({0, 1, count}));
+  const int64_t base = stream.Position();
+  uint8_t noOffset[4] = {0, 0, 0, 0};
+  for (uint32_t j = 0; j < count; ++j) {
+    stream.WriteBytes(encodeDirRecord(images_.Items(j)->Entry()));
+    stream.WriteBuffer(noOffset, 4);
+  }
+  for (uint32_t j = 0; j < count; ++j) {
+    const TSubIcon* image = images_.Items(j);
+    const int64_t offset = stream.Position();
+    uint8_t field[4];
+    storeU32le(field, static_cast<uint32_t>(offset));
+    stream.SetPosition(base + 12 + 16 * static_cast<int64_t>(j));
+    stream.WriteBuffer(field, 4);
+    stream.Seek(0, SeekOrigin::End);
+    stream.WriteBytes(image->Data());
+  }
+}
+
+}  // namespace icofmt

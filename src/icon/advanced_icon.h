@@ -1,0 +1,52 @@
+#pragma once
+// An icon file in memory: an owning, ordered list of images, read from and
+// written in the ICO format.
+#include <string>
+
+#include "icon/persistent.h"
+#include "icon/sub_icon_list.h"
+
+namespace icofmt {
+
+class TStream;
+
+class TAdvancedIcon : public TPersistent {
+ public:
+  TAdvancedIcon() = default;
+  const char* ClassName() const override { return "TAdvancedIcon"; }
+
+  TSubIconList& Images() { return images_; }
+  const TSubIconList& Images() const { return images_; }
+
+  // Copies of every image of another container; anything else fails with
+  // "Cannot assign a %s to a %s".
+  void Assign(const TPersistent* source) override;
+
+  // The strict file reader: stops at an entry whose block lies inside the
+  // header and directory or at or beyond the end; skips a Size of 40 or less
+  // or beyond the file, and any block that fails. True when an image loaded.
+  // Throws StreamError when the file cannot be opened.
+  bool LoadFromFile(const std::string& path);
+  // The stream reader: the icon starts at position 0; an entry whose Size is
+  // larger than the stream or whose block fails is skipped.
+  bool LoadFromStream(TStream& stream);
+  // Header, directory and blocks contiguous in list order; nothing at all
+  // for a container without images.
+  void SaveToStream(TStream& stream) const;
+
+ protected:
+  // Reads and checks the header; reserves the slots a valid one announces.
+  bool ReadHeader(TStream& stream, IconHeader& header);
+
+  TSubIconList images_;
+};
+
+class TAdvancedCursor : public TAdvancedIcon {
+ public:
+  const char* ClassName() const override { return "TAdvancedCursor"; }
+  // Keeps the hot spot of Type 2 files; an image that fails ends the reading
+  // with its error. True for any valid header, even with no entries.
+  bool LoadCursorFromStream(TStream& stream);
+};
+
+}  // namespace icofmt
