@@ -1,0 +1,33 @@
+#pragma once
+// The carried PNG format module: written from the module's own resources to
+// the temporary folder as RESICO.dll, loaded, and called through ENTRYPOINT1
+// for every selector from 1 to 16 with the file fields pointed at a
+// temporary PNG file.
+#include <span>
+#include <string>
+
+#include "platform/modules.h"
+
+namespace icofmt::host {
+
+constexpr char kDelegateFileName[] = "RESICO.dll";
+constexpr char kDelegateResource[] = "RESDLL";
+constexpr char kDelegateEntry[] = "ENTRYPOINT1";
+
+constexpr char kNoDelegatePath[] = "Error: Can't find path to Png.8bi";
+constexpr char kDelegateNotLoaded[] = "Error during loading Png.8bi";
+constexpr char kDelegateNoEntry[] = "Error getting ENTRYPOINT1 Adress in Png.8bi";
+
+// Sets tempFolder and writes the carried module there unless a file of that
+// name already exists; returns its path.
+std::string extractDelegate(platform::ModuleHandle resources);
+// Fills delegateLibrary and delegateEntry, or sets errorFlag with a message.
+void loadDelegate(platform::ModuleHandle resources);
+
+void forwardRead();
+void forwardWrite();
+
+void finishRead();
+void finishWriteCleanup();
+
+}  // namespace icofmt::host

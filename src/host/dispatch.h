@@ -1,0 +1,21 @@
+#pragma once
+// Selector dispatch. pluginMain is what the exported PluginMain runs; the
+// dispatchers work on the module state.
+#include <cstdint>
+
+#include "sdk/format_record.h"
+
+namespace icofmt::host {
+
+// Never throws; returns the result it also writes through result.
+std::int16_t pluginMain(std::int16_t selector, sdk::FormatRecord* formatParamBlock, std::intptr_t* data,
+                        std::int16_t* result);
+
+void readDispatch();
+void writeDispatch();
+
+// Whether an error at this selector ends the operation: the host then sends
+// no Finish selector, so the module has to clean up itself.
+bool errorEndsOperation(std::int16_t selector);
+
+}  // namespace icofmt::host

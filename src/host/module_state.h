@@ -1,0 +1,53 @@
+#pragma once
+// The module-wide state of one open or save operation. Hosts keep the module
+// loaded between operations, so the state returns to these initial values at
+// the end of every operation (resetModuleState).
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/files.h"
+#include "platform/modules.h"
+#include "platform/windowing.h"
+#include "sdk/format_record.h"
+
+namespace icofmt::host {
+
+using Buffer = std::optional<std::vector<std::uint8_t>>;
+
+struct ModuleState {
+  std::int16_t selector = 0;
+  sdk::FormatRecord* formatParamBlock = nullptr;
+  std::intptr_t* pluginData = nullptr;
+  std::int16_t errorFlag = 0;
+  bool firstCall = true;
+  platform::ModuleHandle delegateLibrary = nullptr;
+  sdk::PluginEntry delegateEntry = nullptr;
+  std::string tempFolder;
+  std::string tempPngPath;
+  platform::FileHandle tempPngHandle = 0;
+  std::string hostFileName;
+  std::intptr_t hostDataFork = 0;
+  std::string iconPath;
+  std::int32_t chosenIndex = 0;
+  bool destinationCopyReused = false;
+  Buffer destinationCopy;
+  Buffer pngReadBack;
+  Buffer captureBuffer;
+  Buffer assemblyBuffer;
+  platform::HookHandle hookHandle = nullptr;
+  // The operation's clean-up has run (finishRead or finishWriteCleanup).
+  bool cleanedUp = false;
+
+  // Recorded at WritePrepare.
+  std::int32_t imageWidth = 0;
+  std::int32_t imageHeight = 0;
+  std::uint8_t hostImageMode = 0;
+  std::int32_t hostPlanes = 0;
+};
+
+ModuleState& moduleState();
+void resetModuleState();
+
+}  // namespace icofmt::host

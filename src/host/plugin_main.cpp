@@ -1,0 +1,16 @@
+// The module's only export, undecorated with the C calling convention.
+#include <cstdint>
+
+#include "host/dispatch.h"
+#include "sdk/format_record.h"
+
+#if defined(_WIN32)
+#define ICOFMT_EXPORT __declspec(dllexport)
+#else
+#define ICOFMT_EXPORT __attribute__((visibility("default")))
+#endif
+
+extern "C" ICOFMT_EXPORT void PluginMain(std::int16_t selector, icofmt::sdk::FormatRecord* formatParamBlock,
+                                         std::intptr_t* data, std::int16_t* result) {
+  icofmt::host::pluginMain(selector, formatParamBlock, data, result);
+}

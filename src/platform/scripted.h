@@ -1,0 +1,50 @@
+#pragma once
+// The POSIX stand-in for the user and the screen: user actions played against
+// modal forms, answers for message boxes, and records of what was shown. One
+// instance per process (the platform layer is one shared library there).
+#include <string>
+#include <vector>
+
+#include "platform/forms.h"
+#include "platform/message_box.h"
+
+namespace icofmt::platform::scripted {
+
+struct UserAction {
+  enum class Kind { Click, Check, Uncheck, Select, Escape };
+  Kind kind = Kind::Escape;
+  std::string control;
+  int index = -1;
+};
+
+struct MessageBoxRecord {
+  std::string text;
+  std::string caption;
+  MessageButtons buttons;
+};
+
+struct FormRecord {
+  std::string caption;
+  ModalResult result;
+  // The runtime ran out of actions and closed the form as cancelled.
+  bool unscripted;
+};
+
+// Played in order; a form that waits with no action left closes as cancelled.
+void setUserActions(std::vector<UserAction> actions);
+// Answers for Yes/No boxes in order; Yes when none is left.
+void setMessageAnswers(std::vector<MessageAnswer> answers);
+
+const std::vector<MessageBoxRecord>& messageBoxes();
+const std::vector<FormRecord>& shownForms();
+// Posted messages delivered by modal loops, by message number.
+int deliveredPosts(unsigned message);
+// Paths of libraries loaded through the layer and not yet unloaded.
+std::vector<std::string> loadedLibraries();
+// Hooks currently installed.
+int installedHooks();
+
+// Clears records, scripts and counters.
+void reset();
+
+}  // namespace icofmt::platform::scripted
