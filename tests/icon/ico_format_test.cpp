@@ -1,0 +1,275 @@
+#include <gtest/gtest.h>
+
+#include "base/errors.h"
+#include "base/limits.h"
+#include "base/stream.h"
+#include "icon/advanced_icon.h"
+#include "icon_builders.h"
+#include "test_files.h"
+
+using namespace icofmt;
+using namespace icotest;
+
+namespace {
+
+Bytes saved(const TAdvancedIcon& icon) {
+  TMemoryStream out;
+  icon.SaveToStream(out);
+  return out.Bytes();
+}
+
+bool loadBytes(TAdvancedIcon& icon, const Bytes& bytes) {
+  TMemoryStream in(bytes);
+  return icon.LoadFromStream(in);
+}
+
+uint32_t u32at(const Bytes& b, size_t at) { return loadU32le(b.data() + at); }
+
+}  // namespace
+
+TEST(IcoFormat, ReadWriteReadKeepsRecordsAndBlocks) {
+  std::vector<EntrySpec> entries;
+  for (auto [w, h, bpp] : {std::tuple{16, 16, 1}, {32, 32, 4}, {48, 48, 8}, {7, 5, 24}, {33, 17, 32}}) {
+    EntrySpec e;
+    e.block = bitmapBlock({.width = w, .height = h, .bitCount = static_cast<uint16_t>(bpp)});
+    e.reserved = 3;  // kept as read
+    entries.push_back(e);
+  }
+  TAdvancedIcon icon;
+  ASSERT_TRUE(loadBytes(icon, iconFile(entries)));
+  ASSERT_EQ(icon.Images().Count(), 5);
+  const Bytes once = saved(icon);
+
+  TAdvancedIcon again;
+  ASSERT_TRUE(loadBytes(again, once));
+  ASSERT_EQ(again.Images().Count(), 5);
+  for (uint32_t i = 0; i < 5; ++i) {
+    EXPECT_EQ(again.Images().Items(i)->Entry(), icon.Images().Items(i)->Entry());
+    EXPECT_EQ(again.Images().Items(i)->Data(), entries[i].block);
+  }
+  EXPECT_EQ(saved(again), once);
+
+  // Blocks follow the directory contiguously in list order.
+  uint32_t expected = 6 + 16 * 5;
+  for (uint32_t i = 0; i < 5; ++i) {
+    EXPECT_EQ(u32at(once, 6 + 16 * i + 12), expected);
+    expected += static_cast<uint32_t>(entries[i].block.size());
+  }
+  EXPECT_EQ(once.size(), expected);
+  EXPECT_EQ(once[0] | once[1], 0);
+  EXPECT_EQ(once[2], 1);
+}
+
+TEST(IcoFormat, DirectoryIsNormalisedFromTheBlock) {
+  auto recordOf = [](const BlockSpec& s, uint8_t dirColours = 99) {
+    EntrySpec e;
+    e.block = bitmapBlock(s);
+    e.width = 1;
+    e.height = 2;
+    e.colorCount = dirColours;
+    e.planes = 7;
+    e.bitCount = 9;
+    TAdvancedIcon icon;
+    EXPECT_TRUE(loadBytes(icon, iconFile({e})));
+    return icon.Images().Items(0)->Entry();
+  };
+  TIconDirEntry r = recordOf({.width = 256, .height = 256, .bitCount = 32});
+  EXPECT_EQ(r.Width, 0);
+  EXPECT_EQ(r.Height, 0);
+  EXPECT_EQ(r.Planes, 1);
+  EXPECT_EQ(r.BitCount, 32);
+  EXPECT_EQ(r.ColorCount, 0);
+  r = recordOf({.width = 300, .height = 300, .bitCount = 1});
+  EXPECT_EQ(r.Width, 0);
+  EXPECT_EQ(r.ColorCount, 2);
+  r = recordOf({.width = 255, .height = 255, .bitCount = 4}, 0);
+  EXPECT_EQ(r.Width, 255);
+  EXPECT_EQ(r.Height, 255);
+  EXPECT_EQ(r.ColorCount, 16);
+  r = recordOf({.width = 24, .height = 24, .bitCount = 24}, 16);
+  EXPECT_EQ(r.ColorCount, 0);
+  r = recordOf({.width = 0, .height = 20, .bitCount = 8});  // width from half height
+  EXPECT_EQ(r.Width, 20);
+  EXPECT_EQ(r.Height, 20);
+  r = recordOf({.width = 12, .height = 0, .bitCount = 8});  // height from width
+  EXPECT_EQ(r.Width, 12);
+  EXPECT_EQ(r.Height, 12);
+}
+
+TEST(IcoFormat, CursorFilesOpenAsIconsAndSaveAsIcons) {
+  EntrySpec e;
+  e.block = bitmapBlock({.width = 32, .height = 32, .bitCount = 4});
+  e.planes = 5;  // hot spot
+  e.bitCount = 6;
+  TempDir dir;
+  TAdvancedIcon icon;
+  ASSERT_TRUE(icon.LoadFromFile(dir.write("c.cur", iconFile({e}, 2))));
+  const Bytes out = saved(icon);
+  EXPECT_EQ(out[2], 1);                  // Type 1
+  EXPECT_EQ(loadU16le(&out[6 + 4]), 1);  // Planes from the block
+  EXPECT_EQ(loadU16le(&out[6 + 6]), 4);  // Bit count from the block
+  EXPECT_EQ(icon.Images().Items(0)->HotSpot(), THotSpot{});
+
+  TAdvancedCursor cursor;
+  TMemoryStream in(iconFile({e}, 2));
+  ASSERT_TRUE(cursor.LoadCursorFromStream(in));
+  EXPECT_EQ(cursor.Images().Items(0)->HotSpot(), (THotSpot{5, 6}));
+  EXPECT_STREQ(cursor.Images().Items(0)->ClassName(), "TFileCursorImage");
+  // Type 1 files carry no hot spot.
+  TMemoryStream asIcon(iconFile({e}, 1));
+  ASSERT_TRUE(cursor.LoadCursorFromStream(asIcon));
+  EXPECT_EQ(cursor.Images().Items(0)->HotSpot(), THotSpot{});
+}
+
+TEST(IcoFormat, HeadersAndEmptyContainers) {
+  TAdvancedIcon icon;
+  EXPECT_FALSE(loadBytes(icon, iconFile({})));  // Count 0
+  EXPECT_TRUE(saved(icon).empty());             // not even a header
+  EntrySpec e;
+  e.block = bitmapBlock({});
+  EXPECT_FALSE(loadBytes(icon, iconFile({e}, 3)));
+  EXPECT_FALSE(loadBytes(icon, iconFile({e}, 1, 1)));
+  EXPECT_EQ(icon.Images().Count(), 0);
+  EXPECT_FALSE(loadBytes(icon, Bytes{0, 0, 1}));
+
+  TAdvancedCursor cursor;
+  TMemoryStream none(iconFile({}, 2));
+  EXPECT_TRUE(cursor.LoadCursorFromStream(none));  // a valid header is enough
+  TMemoryStream bad(iconFile({}, 4));
+  EXPECT_FALSE(cursor.LoadCursorFromStream(bad));
+}
+
+TEST(IcoFormat, FileReaderStopsAndSkipsAsTheOffsetsAndSizesSay) {
+  TempDir dir;
+  auto load = [&](const Bytes& file) {
+    TAdvancedIcon icon;
+    icon.LoadFromFile(dir.write("t.ico", file));
+    std::vector<int32_t> widths;
+    for (uint32_t i = 0; i < icon.Images().Count(); ++i) widths.push_back(icon.Images().Items(i)->Width());
+    return widths;
+  };
+  auto entry = [](int w) {
+    EntrySpec e;
+    e.block = bitmapBlock({.width = w, .height = w, .bitCount = 8});
+    return e;
+  };
+  std::vector<EntrySpec> three = {entry(1), entry(2), entry(3)};
+  EXPECT_EQ(load(iconFile(three)), (std::vector<int32_t>{1, 2, 3}));
+
+  auto intoDirectory = three;
+  intoDirectory[1].offset = 6 + 16;  // before the end of its own entry: stop here
+  EXPECT_EQ(load(iconFile(intoDirectory)), (std::vector<int32_t>{1}));
+
+  auto pastEnd = three;
+  pastEnd[1].offset = 1 << 20;  // at or beyond the end: stop
+  EXPECT_EQ(load(iconFile(pastEnd)), (std::vector<int32_t>{1}));
+
+  auto size40 = three;
+  size40[1].size = 40;  // skipped, the next is still read
+  EXPECT_EQ(load(iconFile(size40)), (std::vector<int32_t>{1, 3}));
+
+  auto huge = three;
+  huge[0].size = 0x7FFFFFFF;  // larger than the file: skipped
+  EXPECT_EQ(load(iconFile(huge)), (std::vector<int32_t>{2, 3}));
+
+  auto invalid = three;
+  invalid[0].block = bitmapBlock({.width = 6000, .height = 1, .bitCount = 1});
+  invalid[1].block = bitmapBlock({.width = 2, .height = 2, .bitCount = 33});
+  EXPECT_EQ(load(iconFile(invalid)), (std::vector<int32_t>{3}));
+
+  auto negative = three;
+  negative[2].block = bitmapBlock({.width = 4, .height = -4, .bitCount = 8});
+  EXPECT_EQ(load(iconFile(negative)), (std::vector<int32_t>{1, 2}));
+
+  TAdvancedIcon icon;
+  EXPECT_THROW(icon.LoadFromFile(dir.file("missing.ico")), StreamError);
+}
+
+TEST(IcoFormat, BlockRunningPastTheEndIsReadAsFarAsItGoesThenZero) {
+  EntrySpec e;
+  e.block = bitmapBlock({.width = 4, .height = 4, .bitCount = 32});
+  const size_t full = e.block.size();
+  Bytes file = iconFile({e});
+  file.resize(file.size() - 10);  // the mask's last bytes are gone
+  TempDir dir;
+  TAdvancedIcon fromFile;
+  ASSERT_TRUE(fromFile.LoadFromFile(dir.write("short.ico", file)));
+  TAdvancedIcon fromStream;
+  ASSERT_TRUE(loadBytes(fromStream, file));
+  for (TAdvancedIcon* icon : {&fromFile, &fromStream}) {
+    const Bytes& data = icon->Images().Items(0)->Data();
+    ASSERT_EQ(data.size(), full);
+    EXPECT_TRUE(std::equal(data.begin(), data.end() - 10, e.block.begin()));
+    EXPECT_TRUE(std::all_of(data.end() - 10, data.end(), [](uint8_t b) { return b == 0; }));
+  }
+}
+
+TEST(IcoFormat, StreamReaderSkipsSizesTheStreamCannotHold) {
+  EntrySpec big, ok;
+  big.block = bitmapBlock({.width = 2, .height = 2, .bitCount = 8});
+  big.size = 0xFFFFFFF0;  // a 4 GB demand from a small stream
+  ok.block = bitmapBlock({.width = 3, .height = 3, .bitCount = 8});
+  TAdvancedIcon icon;
+  ASSERT_TRUE(loadBytes(icon, iconFile({big, ok})));
+  ASSERT_EQ(icon.Images().Count(), 1);
+  EXPECT_EQ(icon.Images().Items(0)->Width(), 3);
+}
+
+TEST(IcoFormat, ManyEntriesOnOneBlockAreBoundedByTheContainerBudget) {
+  // 65535 entries all pointing at one 1 MiB block would make 64 GiB.
+  EntrySpec e;
+  e.block = bitmapBlock({.width = 512, .height = 512, .bitCount = 32});
+  Bytes file = iconFile({e});
+  const uint32_t offset = 6 + 16 * 65535;
+  Bytes big;
+  put16(big, 0);
+  put16(big, 1);
+  put16(big, 65535);
+  for (int i = 0; i < 65535; ++i) {
+    big.insert(big.end(), file.begin() + 6, file.begin() + 18);
+    put32(big, offset);
+  }
+  big.insert(big.end(), e.block.begin(), e.block.end());
+  TAdvancedIcon icon;
+  ASSERT_TRUE(loadBytes(icon, big));
+  const uint64_t held = uint64_t{icon.Images().Count()} * e.block.size();
+  EXPECT_LE(held, limits::kContainerDecodedMax);
+  EXPECT_GT(icon.Images().Count(), 100);
+}
+
+TEST(IcoFormat, PngBlocksAreRecognisedByTheirSignatureAndWrittenAsPng) {
+  EntrySpec png, bmp;
+  png.block = pngBlock(256, 256);
+  bmp.block = bitmapBlock({.width = 16, .height = 16, .bitCount = 8});
+  TAdvancedIcon icon;
+  ASSERT_TRUE(loadBytes(icon, iconFile({bmp, png})));
+  ASSERT_EQ(icon.Images().Count(), 2);
+  const TSubIcon* p = icon.Images().Items(1);
+  EXPECT_TRUE(p->Packed());
+  EXPECT_TRUE(p->IsPNG());
+  EXPECT_FALSE(icon.Images().Items(0)->Packed());
+  EXPECT_EQ(p->Width(), 256);
+  EXPECT_EQ(p->Entry().Width, 0);
+  EXPECT_EQ(p->Entry().Planes, 1);
+  EXPECT_EQ(p->Entry().BitCount, 32);
+  const Bytes out = saved(icon);
+  const uint32_t off = u32at(out, 6 + 16 + 12);
+  EXPECT_TRUE(std::equal(png.block.begin(), png.block.end(), out.begin() + off));
+
+  EntrySpec notIhdr;
+  notIhdr.block = pngBlock(16, 16);
+  notIhdr.block[12] = 'X';
+  EntrySpec tooWide;
+  tooWide.block = pngBlock(6000, 16);
+  EXPECT_FALSE(loadBytes(icon, iconFile({notIhdr, tooWide})));
+}
+
+TEST(IcoFormat, CursorReaderPassesABadImageToItsCaller) {
+  EntrySpec good, bad;
+  good.block = bitmapBlock({.width = 8, .height = 8, .bitCount = 4});
+  bad.block = bitmapBlock({.width = 8, .height = 8, .bitCount = 64});
+  TAdvancedCursor cursor;
+  TMemoryStream in(iconFile({good, bad, good}, 2));
+  EXPECT_THROW(cursor.LoadCursorFromStream(in), InvalidImage);
+  EXPECT_EQ(cursor.Images().Count(), 1);  // what was read before stays
+}

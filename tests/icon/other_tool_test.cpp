@@ -1,0 +1,163 @@
+// Icons and cursors made by another tool (icotool) parse into the images that
+// tool lists.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstdio>
+#include <regex>
+#include <sstream>
+
+#include "base/stream.h"
+#include "icon/advanced_icon.h"
+#include "icon_builders.h"
+#include "test_files.h"
+
+using namespace icofmt;
+using namespace icotest;
+
+namespace {
+
+void chunk(Bytes& png, const char* type, const Bytes& data) {
+  putBE32(png, static_cast<uint32_t>(data.size()));
+  Bytes typed(type, type + 4);
+  typed.insert(typed.end(), data.begin(), data.end());
+  png.insert(png.end(), typed.begin(), typed.end());
+  putBE32(png, static_cast<uint32_t>(crc32(0, typed.data(), static_cast<uInt>(typed.size()))));
+}
+
+// An 8-bit RGBA PNG whose pixels come from f(x, y).
+template <typename F>
+Bytes rgbaPng(uint32_t w, uint32_t h, F f) {
+  Bytes raw;
+  for (uint32_t y = 0; y < h; ++y) {
+    raw.push_back(0);
+    for (uint32_t x = 0; x < w; ++x) {
+      uint32_t c = f(x, y);
+      for (int k = 0; k < 4; ++k) raw.push_back(static_cast<uint8_t>(c >> (24 - 8 * k)));
+    }
+  }
+  uLongf size = compressBound(static_cast<uLong>(raw.size()));
+  Bytes z(size);
+  compress(z.data(), &size, raw.data(), static_cast<uLong>(raw.size()));
+  z.resize(size);
+  Bytes png = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
+  Bytes ihdr;
+  putBE32(ihdr, w);
+  putBE32(ihdr, h);
+  ihdr.insert(ihdr.end(), {8, 6, 0, 0, 0});
+  chunk(png, "IHDR", ihdr);
+  chunk(png, "IDAT", z);
+  chunk(png, "IEND", {});
+  return png;
+}
+
+std::string run(const std::string& command) {
+  std::string out;
+  if (FILE* p = popen(command.c_str(), "r")) {
+    char buf[512];
+    while (fgets(buf, sizeof buf, p)) out += buf;
+    pclose(p);
+  }
+  return out;
+}
+
+struct Listed {
+  int width, height, depth, hotX = -1, hotY = -1;
+};
+
+std::vector<Listed> listWithIcotool(const std::string& file) {
+  std::vector<Listed> images;
+  std::istringstream lines(run("icotool -l '" + file + "'"));
+  std::string line;
+  const std::regex field("--(width|height|bit-depth|hotspot-x|hotspot-y)=(\\d+)");
+  while (std::getline(lines, line)) {
+    Listed l{};
+    for (std::sregex_iterator it(line.begin(), line.end(), field), end; it != end; ++it) {
+      const int v = std::stoi((*it)[2]);
+      const std::string key = (*it)[1];
+      if (key == "width") l.width = v;
+      if (key == "height") l.height = v;
+      if (key == "bit-depth") l.depth = v;
+      if (key == "hotspot-x") l.hotX = v;
+      if (key == "hotspot-y") l.hotY = v;
+    }
+    images.push_back(l);
+  }
+  return images;
+}
+
+class OtherTool : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (run("command -v icotool").empty())
+      GTEST_SKIP() << "icotool is not installed (scripts/setup.sh installs it)";
+  }
+  TempDir dir_;
+};
+
+}  // namespace
+
+TEST_F(OtherTool, IconsOfEveryDepthAndSizeParseIntoTheListedImages) {
+  auto twoColours = [](uint32_t x, uint32_t) { return x % 2 ? 0xFF0000FFu : 0x0000FFFFu; };
+  auto manyColours = [](uint32_t x, uint32_t y) { return (x * 0x010307u + y * 0x070301u) << 8 | 0xFFu; };
+  auto holes = [](uint32_t x, uint32_t y) { return (x + y) % 3 ? 0x20C040FFu : 0u; };
+  std::string inputs;
+  int n = 0;
+  for (auto [size, depth] :
+       {std::pair{16u, 1}, {16u, 4}, {24u, 8}, {32u, 24}, {48u, 32}, {1u, 32}, {7u, 8}, {33u, 4}}) {
+    const std::string png =
+        dir_.write("in" + std::to_string(n) + ".png",
+                   depth <= 1   ? rgbaPng(size, size, twoColours)
+                   : depth < 32 ? rgbaPng(size, size, depth == 24 ? manyColours : twoColours)
+                                : rgbaPng(size, size, holes));
+    const std::string ico = dir_.file("d" + std::to_string(n++) + ".ico");
+    run("icotool -c -b " + std::to_string(depth) + " -o '" + ico + "' '" + png + "'");
+    inputs += " '" + png + "'";
+  }
+  const std::string raw = dir_.write("big.png", rgbaPng(256, 256, manyColours));
+  const std::string multi = dir_.file("multi.ico");
+  run("icotool -c -o '" + multi + "'" + inputs + " --raw='" + raw + "'");
+
+  for (int i = 0; i <= n; ++i) {
+    const std::string file = i < n ? dir_.file("d" + std::to_string(i) + ".ico") : multi;
+    const auto listed = listWithIcotool(file);
+    ASSERT_FALSE(listed.empty()) << file;
+    TAdvancedIcon icon;
+    ASSERT_TRUE(icon.LoadFromFile(file)) << file;
+    ASSERT_EQ(icon.Images().Count(), listed.size()) << file;
+    for (size_t k = 0; k < listed.size(); ++k) {
+      const TSubIcon& image = *icon.Images().Items(static_cast<uint32_t>(k));
+      EXPECT_EQ(image.Width(), listed[k].width) << file << " image " << k;
+      EXPECT_EQ(image.Height(), listed[k].height) << file << " image " << k;
+      EXPECT_EQ(image.BitCount(), listed[k].depth) << file << " image " << k;
+    }
+    // What we write back, the other tool lists the same way.
+    TMemoryStream out;
+    icon.SaveToStream(out);
+    const std::string back = dir_.write("back.ico", out.Bytes());
+    const auto relisted = listWithIcotool(back);
+    ASSERT_EQ(relisted.size(), listed.size());
+    for (size_t k = 0; k < listed.size(); ++k) {
+      EXPECT_EQ(relisted[k].width, listed[k].width);
+      EXPECT_EQ(relisted[k].depth, listed[k].depth);
+    }
+  }
+}
+
+TEST_F(OtherTool, CursorsKeepTheirHotSpots) {
+  const std::string png =
+      dir_.write("c.png", rgbaPng(32, 32, [](uint32_t x, uint32_t) { return x * 0x07000000u | 0xFF; }));
+  const std::string cur = dir_.file("c.cur");
+  run("icotool -c --cursor --hotspot-x=3 --hotspot-y=29 -o '" + cur + "' '" + png + "'");
+  const auto listed = listWithIcotool(cur);
+  ASSERT_EQ(listed.size(), 1u);
+  TAdvancedCursor cursor;
+  TFileStream in(cur, TFileStream::Mode::OpenRead);
+  ASSERT_TRUE(cursor.LoadCursorFromStream(in));
+  ASSERT_EQ(cursor.Images().Count(), 1);
+  const TSubIcon& image = *cursor.Images().Items(0);
+  EXPECT_EQ(image.HotSpot().X, listed[0].hotX);
+  EXPECT_EQ(image.HotSpot().Y, listed[0].hotY);
+  EXPECT_EQ(image.Width(), 32);
+  EXPECT_EQ(image.BitCount(), listed[0].depth);
+}

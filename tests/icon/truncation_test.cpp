@@ -1,0 +1,83 @@
+// Valid files cut at every byte: the readers stay inside what they were
+// given (the sanitiser build checks that) and what they load is what is there.
+#include <gtest/gtest.h>
+
+#include "base/stream.h"
+#include "icon/advanced_icon.h"
+#include "icon_builders.h"
+#include "test_files.h"
+
+using namespace icofmt;
+using namespace icotest;
+
+namespace {
+
+Bytes sampleFile(uint16_t type) {
+  std::vector<EntrySpec> e(4);
+  e[0].block = bitmapBlock({.width = 3, .height = 3, .bitCount = 1});
+  e[1].block = bitmapBlock({.width = 5, .height = 4, .bitCount = 4, .clrUsed = 3});
+  e[2].block = pngBlock(256, 256);
+  e[3].block = bitmapBlock({.width = 2, .height = 2, .bitCount = 32, .compression = 3});
+  return iconFile(e, type);
+}
+
+// Every image loaded from a cut file is the original block up to the cut.
+void expectPrefixesOf(const TAdvancedIcon& cut, const TAdvancedIcon& whole) {
+  for (uint32_t i = 0; i < cut.Images().Count(); ++i) {
+    const Bytes& data = cut.Images().Items(i)->Data();
+    bool matched = false;
+    for (uint32_t j = 0; j < whole.Images().Count() && !matched; ++j) {
+      const Bytes& full = whole.Images().Items(j)->Data();
+      if (full.size() != data.size()) continue;
+      size_t k = 0;
+      while (k < data.size() && data[k] == full[k]) ++k;
+      matched = std::all_of(data.begin() + k, data.end(), [](uint8_t b) { return b == 0; });
+    }
+    EXPECT_TRUE(matched) << "image " << i;
+  }
+}
+
+}  // namespace
+
+TEST(Truncation, EveryPrefixOfAValidFileReadsSafely) {
+  for (uint16_t type : {1, 2}) {
+    const Bytes file = sampleFile(type);
+    TAdvancedIcon whole;
+    TMemoryStream all(file);
+    ASSERT_TRUE(whole.LoadFromStream(all));
+    ASSERT_EQ(whole.Images().Count(), 4);
+    TempDir dir;
+    for (size_t n = 0; n <= file.size(); ++n) {
+      const Bytes cut(file.begin(), file.begin() + n);
+      TAdvancedIcon fromStream, fromFile;
+      TMemoryStream in(cut);
+      fromStream.LoadFromStream(in);
+      fromFile.LoadFromFile(dir.write("cut.ico", cut));
+      expectPrefixesOf(fromStream, whole);
+      expectPrefixesOf(fromFile, whole);
+      TAdvancedCursor cursor;
+      try {
+        cursor.LoadCursorFromStream(in);
+      } catch (const std::exception&) {
+      }
+      TMemoryStream out;
+      fromStream.SaveToStream(out);  // what was read can be written
+    }
+  }
+}
+
+TEST(Truncation, CorruptedDirectoryFieldsNeverReachOutside) {
+  const Bytes file = sampleFile(1);
+  // Flip every byte of the header and directory to a few hostile values.
+  for (size_t at = 0; at < 6 + 16 * 4; ++at) {
+    for (uint8_t v : {0x00, 0x01, 0x28, 0x7F, 0x80, 0xFF}) {
+      Bytes bad = file;
+      bad[at] = v;
+      TAdvancedIcon icon;
+      TMemoryStream in(bad);
+      icon.LoadFromStream(in);
+      TMemoryStream out;
+      icon.SaveToStream(out);
+    }
+  }
+}
