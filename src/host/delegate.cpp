@@ -62,7 +62,8 @@ std::string extractDelegate(platform::ModuleHandle resources) {
     auto bytes = platform::findResource(resources, platform::kRcDataType, kDelegateResource);
     if (!bytes.empty()) platform::writeWholeFile(path, bytes);
   }
-  return path;
+  // Without the resource or a writable folder there is nothing to load.
+  return platform::fileExists(path) ? path : std::string();
 }
 
 void loadDelegate(platform::ModuleHandle resources) {

@@ -19,7 +19,8 @@ constexpr char kDelegateNotLoaded[] = "Error during loading Png.8bi";
 constexpr char kDelegateNoEntry[] = "Error getting ENTRYPOINT1 Adress in Png.8bi";
 
 // Sets tempFolder and writes the carried module there unless a file of that
-// name already exists; returns its path.
+// name already exists; returns its path, or an empty string when there is
+// no file to load.
 std::string extractDelegate(platform::ModuleHandle resources);
 // Fills delegateLibrary and delegateEntry, or sets errorFlag with a message.
 void loadDelegate(platform::ModuleHandle resources);

@@ -1,0 +1,301 @@
+// PluginMain and the dispatch tables, driven through a recording carried
+// module.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <fstream>
+
+#include "host/delegate.h"
+#include "host/options_hook.h"
+#include "host_fixture.h"
+#include "platform/folders.h"
+#include "platform/windowing.h"
+
+namespace icofmt::test {
+namespace {
+
+using host::moduleState;
+
+std::vector<std::string> loaded() { return platform::scripted::loadedLibraries(); }
+
+void writeFile(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+TEST_F(HostTest, ReadSelectorsReachTheCarriedModuleWithTheTemporaryPng) {
+  // The temporary PNG is ReadPrepare's to make; stand in for it here.
+  std::string png = path("app.png");
+  writeFile(png, "png");
+  ASSERT_EQ(call(sdk::formatSelectorAbout), 0);  // loads nothing
+  moduleState().tempPngPath = png;
+  moduleState().tempPngHandle = open(png.c_str(), O_RDONLY);
+  ASSERT_GT(moduleState().tempPngHandle, 0);
+  std::intptr_t tempHandle = moduleState().tempPngHandle;
+
+  for (std::int16_t selector = 1; selector <= 4; ++selector) {
+    ASSERT_EQ(call(selector), 0);
+    // The host's own name and handle are back after every call.
+    EXPECT_EQ(name(), "C:\\icons\\app.ico");
+    EXPECT_EQ(block.dataFork, kHostFork);
+    if (selector == 1) {
+      EXPECT_TRUE(exists("RESICO.dll"));
+    }
+  }
+  ASSERT_EQ(recorder.callCount, 4);
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(recorder.calls[i].selector, i + 1);
+    EXPECT_STREQ(recorder.calls[i].name, png.c_str());
+    EXPECT_EQ(recorder.calls[i].dataFork, tempHandle);
+  }
+  // ReadFinish released everything and left the state as a fresh load.
+  EXPECT_FALSE(exists("RESICO.dll"));
+  EXPECT_FALSE(exists("app.png"));
+  EXPECT_TRUE(loaded().empty());
+  EXPECT_TRUE(moduleState().firstCall);
+  EXPECT_EQ(moduleState().tempPngHandle, 0);
+}
+
+TEST_F(HostTest, WriteSelectorsSwapOnlyTheDataForkAndOnlyFromWritePrepare) {
+  writeFile(path("IcoTempSaveAs.ico"), "");
+  writeFile(path("IcoTempSaveAs.txt"), "x");
+  std::intptr_t tempHandle = 0;
+  for (std::int16_t selector = 5; selector <= 16; ++selector) {
+    ASSERT_EQ(call(selector), 0) << selector;
+    EXPECT_EQ(block.dataFork, kHostFork);
+    EXPECT_EQ(name(), "C:\\icons\\app.ico");
+    if (selector == 5) {
+      EXPECT_TRUE(moduleState().destinationCopy && moduleState().captureBuffer);
+      EXPECT_EQ(moduleState().tempPngPath, folder + "tmpPNG234.png");
+    }
+    if (selector == 13) {
+      EXPECT_TRUE(exists("tmpPNG234.png"));
+      tempHandle = moduleState().tempPngHandle;
+      EXPECT_GT(tempHandle, 0);
+    }
+  }
+  ASSERT_EQ(recorder.callCount, 12);
+  for (int i = 0; i < 12; ++i) {
+    const RecordedCall& c = recorder.calls[i];
+    EXPECT_EQ(c.selector, i + 5);
+    EXPECT_STREQ(c.name, "C:\\icons\\app.ico");
+    EXPECT_EQ(c.dataFork, c.selector >= 13 ? tempHandle : kHostFork) << c.selector;
+    // The options hook exists only around OptionsStart.
+    EXPECT_EQ(c.hooksInstalled, c.selector == 6 ? 1 : 0) << c.selector;
+  }
+  EXPECT_EQ(platform::scripted::installedHooks(), 0);
+  for (const char* file : {"tmpPNG234.png", "RESICO.dll", "IcoTempSaveAs.ico", "IcoTempSaveAs.txt"})
+    EXPECT_FALSE(exists(file)) << file;
+  EXPECT_TRUE(loaded().empty());
+  EXPECT_FALSE(moduleState().destinationCopy.has_value());
+  EXPECT_TRUE(moduleState().firstCall);
+}
+
+TEST_F(HostTest, SelectorsOutsideOneToSixteenDoNothing) {
+  for (std::int16_t selector : {0, 17, 18, 41, -1, -32768}) EXPECT_EQ(call(selector), 0) << selector;
+  EXPECT_EQ(recorder.callCount, 0);
+  EXPECT_FALSE(exists("RESICO.dll"));
+  EXPECT_TRUE(loaded().empty());
+  EXPECT_TRUE(platform::scripted::messageBoxes().empty());
+  EXPECT_TRUE(moduleState().firstCall);
+}
+
+TEST_F(HostTest, LoadingFailuresShowTheirMessageAndSkipTheSelector) {
+  struct Case {
+    const char* message;
+    std::function<void()> prepare;
+  };
+  std::string platformLibrary = ICOFMT_PLATFORM_LIBRARY;
+  std::vector<Case> cases = {
+      {"Error: Can't find path to Png.8bi", [] { carriedResourceEntry().name = "MISSING"; }},
+      {"Error during loading Png.8bi", [&] { writeFile(path("RESICO.dll"), "not a library"); }},
+      {"Error getting ENTRYPOINT1 Adress in Png.8bi",
+       [&] { std::filesystem::copy_file(platformLibrary, path("RESICO.dll")); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message);
+    platform::scripted::reset();
+    c.prepare();
+    EXPECT_EQ(call(sdk::formatSelectorReadPrepare), 1);
+    EXPECT_EQ(recorder.callCount, 0);
+    ASSERT_EQ(platform::scripted::messageBoxes().size(), 1u);
+    EXPECT_EQ(platform::scripted::messageBoxes()[0].text, c.message);
+    EXPECT_EQ(platform::scripted::messageBoxes()[0].buttons, platform::MessageButtons::Ok);
+    // The failed operation is over: nothing stays loaded, the next one loads afresh.
+    EXPECT_TRUE(loaded().empty());
+    EXPECT_TRUE(moduleState().firstCall);
+    carriedResourceEntry().name = "RESDLL";
+    std::filesystem::remove(path("RESICO.dll"));
+  }
+  EXPECT_EQ(call(sdk::formatSelectorReadPrepare), 0);
+  EXPECT_EQ(recorder.callCount, 1);
+}
+
+TEST_F(HostTest, WritePrepareCreatesTheTemporaryPngEvenAfterAFailedLoad) {
+  writeFile(path("RESICO.dll"), "not a library");
+  host::ModuleState& s = moduleState();
+  s.selector = sdk::formatSelectorWritePrepare;
+  s.formatParamBlock = &block;
+  host::writeDispatch();
+  EXPECT_EQ(s.errorFlag, 1);
+  EXPECT_FALSE(s.firstCall);
+  EXPECT_GT(s.tempPngHandle, 0);
+  EXPECT_TRUE(exists("tmpPNG234.png"));
+  host::finishWriteCleanup();
+
+  // Through PluginMain the failed operation also cleans up after itself.
+  host::resetModuleState();
+  writeFile(path("RESICO.dll"), "not a library");
+  EXPECT_EQ(call(sdk::formatSelectorWritePrepare), 1);
+  EXPECT_EQ(recorder.callCount, 0);
+  EXPECT_FALSE(exists("tmpPNG234.png"));
+  EXPECT_EQ(block.dataFork, kHostFork);
+}
+
+TEST_F(HostTest, ReadingWithoutAParameterBlockCallsNothing) {
+  EXPECT_EQ(call(sdk::formatSelectorReadStart, nullptr), 0);
+  EXPECT_EQ(recorder.callCount, 0);
+  // A host without a file specification gets its handle swapped, not a name.
+  block.fileSpec = nullptr;
+  EXPECT_EQ(call(sdk::formatSelectorReadContinue), 0);
+  ASSERT_EQ(recorder.callCount, 1);
+  EXPECT_FALSE(recorder.calls[0].name[0]);
+  EXPECT_EQ(block.dataFork, 0);  // the host fork ReadPrepare would have recorded
+}
+
+TEST_F(HostTest, AFailedStepStillSwapsTheFileFieldsButCallsNothing) {
+  ASSERT_EQ(call(sdk::formatSelectorReadPrepare), 0);
+  host::ModuleState& s = moduleState();
+  s.selector = sdk::formatSelectorReadPrepare;
+  s.tempPngPath = "swapped.png";
+  s.hostFileName = "recorded.ico";
+  s.hostDataFork = 99;
+  s.errorFlag = 1;  // as a cancelled selection leaves it
+  int calls = recorder.callCount;
+  host::forwardRead();
+  EXPECT_EQ(recorder.callCount, calls);
+  EXPECT_EQ(name(), "recorded.ico");
+  EXPECT_EQ(block.dataFork, 99);
+}
+
+TEST_F(HostTest, AnErrorOfTheCarriedModuleReachesTheHostAndTheOperationStillEnds) {
+  recorder.resultFor[sdk::formatSelectorReadStart] = -30501;
+  EXPECT_EQ(call(sdk::formatSelectorReadPrepare), 0);
+  EXPECT_EQ(call(sdk::formatSelectorReadStart), -30501);
+  EXPECT_EQ(name(), "C:\\icons\\app.ico");
+  EXPECT_EQ(block.dataFork, kHostFork);
+  // The host sends no ReadFinish after a failed ReadStart.
+  EXPECT_TRUE(loaded().empty());
+  EXPECT_FALSE(exists("RESICO.dll"));
+  EXPECT_TRUE(moduleState().firstCall);
+}
+
+TEST_F(HostTest, WriteFinishCleansUpAfterAnErrorAndLeavesTheCarriedBufferToItsMaker) {
+  writeFile(path("IcoTempSaveAs.ico"), "");
+  writeFile(path("IcoTempSaveAs.txt"), "");
+  recorder.resultFor[sdk::formatSelectorWriteFinish] = -36;
+  recorder.leaveBufferAtWriteFinish = true;
+  for (std::int16_t selector = 13; selector <= 15; ++selector) ASSERT_EQ(call(selector), 0);
+  EXPECT_EQ(call(sdk::formatSelectorWriteFinish), -36);
+  // Freeing this buffer here would be freeing memory we never allocated.
+  EXPECT_EQ(block.data, nullptr);
+  for (const char* file : {"tmpPNG234.png", "RESICO.dll", "IcoTempSaveAs.ico", "IcoTempSaveAs.txt"})
+    EXPECT_FALSE(exists(file)) << file;
+  EXPECT_TRUE(loaded().empty());
+  EXPECT_TRUE(moduleState().firstCall);
+}
+
+TEST_F(HostTest, AnExistingCarriedModuleFileIsUsedUnchangedAndDeletedAtTheEnd) {
+  std::vector<std::uint8_t> bytes = recordingModuleBytes();
+  bytes.insert(bytes.end(), {'m', 'a', 'r', 'k'});  // still loads, but differs from RESDLL
+  ASSERT_TRUE(platform::writeWholeFile(path("RESICO.dll"), bytes));
+  ASSERT_EQ(call(sdk::formatSelectorReadPrepare), 0);
+  EXPECT_EQ(platform::readWholeFile(path("RESICO.dll")), bytes);
+  EXPECT_EQ(recorder.callCount, 1);
+  ASSERT_EQ(call(sdk::formatSelectorReadFinish), 0);
+  EXPECT_FALSE(exists("RESICO.dll"));
+}
+
+TEST_F(HostTest, WithoutASystemTemporaryFolderTheFallbackIsUsed) {
+  unsetenv("TMPDIR");
+  EXPECT_EQ(platform::tempFolder(), "/tmp/");
+  setenv("TMPDIR", "", 1);
+  EXPECT_EQ(platform::tempFolder(), "/tmp/");
+  if (platform::fileExists("/tmp/RESICO.dll")) GTEST_SKIP() << "another RESICO.dll is in /tmp";
+  ASSERT_EQ(call(sdk::formatSelectorOptionsPrepare), 0);
+  EXPECT_EQ(moduleState().tempFolder, "/tmp/");
+  EXPECT_EQ(moduleState().tempPngPath, "/tmp/tmpPNG234.png");
+  EXPECT_TRUE(platform::fileExists("/tmp/RESICO.dll"));
+  EXPECT_EQ(recorder.callCount, 1);
+  for (std::int16_t selector = 13; selector <= 16; ++selector) ASSERT_EQ(call(selector), 0);
+  EXPECT_FALSE(platform::fileExists("/tmp/RESICO.dll"));
+  EXPECT_FALSE(platform::fileExists("/tmp/tmpPNG234.png"));
+}
+
+// Counts the dialog messages a hook installed before ours still sees.
+int outerSeen = 0;
+platform::HookHandle outerHook = nullptr;
+std::intptr_t ICOFMT_CALLBACK outer(int code, std::uintptr_t wParam, std::intptr_t lParam) {
+  auto* info = reinterpret_cast<const platform::CallWndProcInfo*>(lParam);
+  if (info->message == platform::kWmPaint || info->message == platform::kWmShowWindow ||
+      info->message == platform::kWmInitDialog)
+    ++outerSeen;
+  return platform::callNextHook(outerHook, code, wParam, lParam);
+}
+
+TEST_F(HostTest, TheOptionsHookConfirmsOnlyThePngOptionsDialog) {
+  struct Case {
+    const char* caption;
+    bool hasOk;
+    platform::ModalResult result;
+    int clicks;
+    int passedOn;
+  };
+  const Case cases[] = {
+      {"PNG Options", true, platform::ModalResult::Ok, 1, 0},
+      {" \t PNG Options  \r\n", true, platform::ModalResult::Ok, 1, 0},
+      {"png options", true, platform::ModalResult::Cancel, 0, 3},
+      {"PNG Options Extra", true, platform::ModalResult::Cancel, 0, 3},
+      // Swallowed, but there is nothing to click: the user has to close it.
+      {"PNG Options", false, platform::ModalResult::Cancel, 0, 0},
+  };
+  outerHook = platform::installCallWndProcHook(&outer, nullptr);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.caption);
+    platform::scripted::reset();
+    outerSeen = 0;
+    recorder = Recorder{};
+    recorder.optionsCaption = c.caption;
+    recorder.optionsHasOk = c.hasOk;
+    platform::scripted::setUserActions({{platform::scripted::UserAction::Kind::Escape, "", -1}});
+    ASSERT_EQ(call(sdk::formatSelectorOptionsStart), 0);
+    EXPECT_EQ(recorder.optionsResult, static_cast<int>(c.result));
+    EXPECT_EQ(platform::scripted::deliveredPosts(platform::kBmClick), c.clicks);
+    EXPECT_EQ(outerSeen, c.passedOn);
+    EXPECT_EQ(platform::scripted::installedHooks(), 1);  // ours is gone again
+    host::resetModuleState();
+  }
+  platform::removeHook(outerHook);
+}
+
+TEST_F(HostTest, TheCaptionComparisonUsesTheTrimmedFirst256Characters) {
+  EXPECT_EQ(host::trimmedCaption("\x01 PNG Options\x7f"), "PNG Options\x7f");
+  EXPECT_EQ(host::trimmedCaption(std::string(250, ' ') + "PNG Options"), "PNG Op");
+  EXPECT_EQ(host::trimmedCaption(""), "");
+}
+
+TEST_F(HostTest, OneLoadOfTheModuleServesOperationAfterOperation) {
+  for (std::int16_t selector = 1; selector <= 4; ++selector) ASSERT_EQ(call(selector), 0);
+  for (std::int16_t selector = 5; selector <= 16; ++selector) ASSERT_EQ(call(selector), 0);
+  recorder.resultFor[sdk::formatSelectorEstimateStart] = -128;  // a save that stops early
+  for (std::int16_t selector = 9; selector <= 10; ++selector) call(selector);
+  for (std::int16_t selector = 9; selector <= 16; ++selector) {
+    recorder.resultFor[sdk::formatSelectorEstimateStart] = 0;
+    ASSERT_EQ(call(selector), 0) << selector;
+  }
+  EXPECT_EQ(recorder.callCount, 4 + 12 + 2 + 8);
+  EXPECT_TRUE(loaded().empty());
+  EXPECT_FALSE(exists("RESICO.dll"));
+}
+
+}  // namespace
+}  // namespace icofmt::test
