@@ -10,11 +10,11 @@ constexpr uint32_t kUnbuilt = 0xFFFFFFFF;
 constexpr uint32_t kNoKey = 0xFFFFFFFF;
 
 // Squared distance from v to the interval [lo, hi] on one axis, and to its far end.
-inline uint32_t nearAxis(int v, int lo, int hi) {
+inline uint32_t nearAxis(int32_t v, int lo, int hi) {
   int d = v < lo ? lo - v : v > hi ? v - hi : 0;
   return static_cast<uint32_t>(d * d);
 }
-inline uint32_t farAxis(int v, int lo, int hi) {
+inline uint32_t farAxis(int32_t v, int lo, int hi) {
   int d = std::max(std::abs(v - lo), std::abs(v - hi));
   return static_cast<uint32_t>(d * d);
 }
@@ -38,52 +38,61 @@ NearestMapper::NearestMapper(const ColourList& palette)
     : palette_(palette), cellStart_(kCells, kUnbuilt), cellCount_(kCells, 0) {
   cacheKey_.fill(kNoKey);
   cacheValue_.fill(0);
+  for (Colour p : palette_) {
+    red_.push_back(static_cast<int32_t>(redOf(p)));
+    green_.push_back(static_cast<int32_t>(greenOf(p)));
+    blue_.push_back(static_cast<int32_t>(blueOf(p)));
+  }
 }
 
 void NearestMapper::BuildCell(int cell) {
   const int size = 1 << kCellBits;
-  int rlo = (cell / (kCellsPerAxis * kCellsPerAxis)) * size;
-  int glo = ((cell / kCellsPerAxis) % kCellsPerAxis) * size;
-  int blo = (cell % kCellsPerAxis) * size;
-  int rhi = rlo + size - 1, ghi = glo + size - 1, bhi = blo + size - 1;
+  const int rlo = (cell / (kCellsPerAxis * kCellsPerAxis)) * size;
+  const int glo = ((cell / kCellsPerAxis) % kCellsPerAxis) * size;
+  const int blo = (cell % kCellsPerAxis) * size;
+  const int rhi = rlo + size - 1, ghi = glo + size - 1, bhi = blo + size - 1;
+  const size_t n = palette_.size();
   // An entry can be nearest to some colour of the cell only if its least
   // distance to the cell is within the smallest greatest distance of any entry.
   uint32_t bound = 0xFFFFFFFF;
-  for (Colour p : palette_) {
-    int r = static_cast<int>(redOf(p)), g = static_cast<int>(greenOf(p)), b = static_cast<int>(blueOf(p));
-    bound = std::min(bound, farAxis(r, rlo, rhi) + farAxis(g, glo, ghi) + farAxis(b, blo, bhi));
+  for (size_t i = 0; i < n; ++i)
+    bound = std::min(bound,
+                     farAxis(red_[i], rlo, rhi) + farAxis(green_[i], glo, ghi) + farAxis(blue_[i], blo, bhi));
+  const size_t start = candidates_.size();
+  cellStart_[static_cast<size_t>(cell)] = static_cast<uint32_t>(start);
+  for (size_t i = 0; i < n; ++i) {
+    uint32_t near =
+        nearAxis(red_[i], rlo, rhi) + nearAxis(green_[i], glo, ghi) + nearAxis(blue_[i], blo, bhi);
+    if (near <= bound) candidates_.push_back({red_[i], green_[i], blue_[i], static_cast<int32_t>(i), near});
   }
-  cellStart_[cell] = static_cast<uint32_t>(candidates_.size());
-  uint16_t count = 0;
-  for (size_t i = 0; i < palette_.size(); ++i) {
-    Colour p = palette_[i];
-    int r = static_cast<int>(redOf(p)), g = static_cast<int>(greenOf(p)), b = static_cast<int>(blueOf(p));
-    if (nearAxis(r, rlo, rhi) + nearAxis(g, glo, ghi) + nearAxis(b, blo, bhi) <= bound) {
-      candidates_.push_back(static_cast<uint16_t>(i));
-      ++count;
-    }
-  }
-  cellCount_[cell] = count;
+  std::sort(candidates_.begin() + static_cast<std::ptrdiff_t>(start), candidates_.end(),
+            [](const Candidate& a, const Candidate& b) {
+              return a.nearest != b.nearest ? a.nearest < b.nearest : a.index < b.index;
+            });
+  cellCount_[static_cast<size_t>(cell)] = static_cast<uint16_t>(candidates_.size() - start);
 }
 
 int NearestMapper::Map(Colour c) {
   if (palette_.empty()) return 0;
   c &= 0xFFFFFF;
-  uint32_t slot = ((c * 2654435761u) >> 20) & (kCacheSize - 1);
+  const uint32_t slot = ((c * 2654435761u) >> 20) & (kCacheSize - 1);
   if (cacheKey_[slot] == c) return cacheValue_[slot];
-  int cell =
-      static_cast<int>(((redOf(c) >> kCellBits) * kCellsPerAxis + (greenOf(c) >> kCellBits)) * kCellsPerAxis +
-                       (blueOf(c) >> kCellBits));
-  if (cellStart_[cell] == kUnbuilt) BuildCell(cell);
-  const uint16_t* cand = candidates_.data() + cellStart_[cell];
-  uint32_t best = 49744125;
+  const int r = static_cast<int>(redOf(c)), g = static_cast<int>(greenOf(c)), b = static_cast<int>(blueOf(c));
+  const int cell = ((r >> kCellBits) * kCellsPerAxis + (g >> kCellBits)) * kCellsPerAxis + (b >> kCellBits);
+  if (cellStart_[static_cast<size_t>(cell)] == kUnbuilt) BuildCell(cell);
+  const Candidate* cand = candidates_.data() + cellStart_[static_cast<size_t>(cell)];
+  const int count = cellCount_[static_cast<size_t>(cell)];
+  // Candidates come by increasing least distance: once that exceeds the best
+  // distance found, no later one can be nearer or tie.
+  int32_t best = 49744125;
   int index = 0;
-  for (int k = 0; k < cellCount_[cell]; ++k) {
-    uint32_t d = squaredDistance(palette_[cand[k]], c);
-    if (d < best) {
+  for (int k = 0; k < count; ++k) {
+    if (static_cast<int32_t>(cand[k].nearest) > best) break;
+    const int32_t dr = cand[k].r - r, dg = cand[k].g - g, db = cand[k].b - b;
+    const int32_t d = dr * dr + dg * dg + db * db;
+    if (d < best || (d == best && cand[k].index < index)) {
       best = d;
-      index = cand[k];
-      if (d == 0) break;
+      index = cand[k].index;
     }
   }
   cacheKey_[slot] = c;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <random>
 
+#include "pixels/nearest.h"
 #include "test_util.h"
 
 namespace icofmt {
@@ -231,6 +232,27 @@ TEST(ReduceTo8Bit, TiesGoToTheLowerIndex) {
     put32(src, x, 1, makeColour(7, 7, 7), 255);
   }
   expectSameAsReference(src, true, 80, 256);
+}
+
+}  // namespace
+}  // namespace icofmt
+
+namespace icofmt {
+namespace {
+
+TEST(NearestMapper, AgreesWithTheLinearSearchIncludingTies) {
+  std::mt19937 rng(5);
+  for (int round = 0; round < 20; ++round) {
+    ColourList pal;
+    const int n = 1 + static_cast<int>(rng() % 256);
+    // Coarse values make equal distances and duplicate entries common.
+    for (int i = 0; i < n; ++i) pal.push_back((rng() & 0xC0C0C0) | (round % 2 ? rng() & 0x0F0F0F : 0));
+    NearestMapper mapper(pal);
+    for (int k = 0; k < 5000; ++k) {
+      Colour c = rng() & 0xFFFFFF;
+      ASSERT_EQ(mapper.Map(c), NearestIndex(pal, c)) << round << " " << c;
+    }
+  }
 }
 
 }  // namespace
