@@ -59,6 +59,20 @@ void TMemoryStream::SetSize(int64_t size) {
   pos_ = std::min(pos_, Size());
 }
 
+int64_t THCustomMemoryStream::Read(void* buffer, int64_t count) {
+  if (count <= 0 || pos_ >= Size()) return 0;
+  int64_t n = std::min(count, Size() - pos_);
+  std::memcpy(buffer, bytes_.data() + pos_, static_cast<size_t>(n));
+  pos_ += n;
+  return n;
+}
+
+int64_t THCustomMemoryStream::Seek(int64_t offset, SeekOrigin origin) {
+  int64_t base = origin == SeekOrigin::Begin ? 0 : origin == SeekOrigin::Current ? pos_ : Size();
+  pos_ = std::max<int64_t>(0, base + offset);
+  return pos_;
+}
+
 TFileStream::TFileStream(const std::string& path, Mode mode) {
   const char* how = mode == Mode::OpenRead ? "rb" : mode == Mode::Create ? "w+b" : "r+b";
   file_ = std::fopen(path.c_str(), how);

@@ -61,6 +61,22 @@ class TMemoryStream : public TStream {
   int64_t pos_ = 0;
 };
 
+// A read-only view of bytes it does not own: writes write nothing and report
+// 0 bytes, so a PNG block can be decoded where it lies.
+class THCustomMemoryStream : public TStream {
+ public:
+  explicit THCustomMemoryStream(std::span<const uint8_t> bytes) : bytes_(bytes) {}
+  int64_t Read(void* buffer, int64_t count) override;
+  int64_t Write(const void*, int64_t) override { return 0; }
+  int64_t Seek(int64_t offset, SeekOrigin origin) override;
+  int64_t Size() override { return static_cast<int64_t>(bytes_.size()); }
+  std::span<const uint8_t> Bytes() const { return bytes_; }
+
+ private:
+  std::span<const uint8_t> bytes_;
+  int64_t pos_ = 0;
+};
+
 // A file opened through the C library, so the portable core makes no OS call.
 class TFileStream : public TStream {
  public:

@@ -25,6 +25,18 @@ class BlockBudget {
   uint64_t left_ = limits::kContainerDecodedMax;
 };
 
+// What an entry will hold once read: a PNG block unpacks to a bitmap, so its
+// cost comes from its header. The stream is left where it was.
+uint64_t entryCost(TStream& stream, int64_t offset, uint32_t size) {
+  const int64_t at = stream.Position();
+  uint8_t head[24] = {};
+  stream.SetPosition(offset);
+  const int64_t got = stream.Read(head, std::min<int64_t>(sizeof head, size));
+  stream.SetPosition(at);
+  const std::span<const uint8_t> peek(head, static_cast<size_t>(std::max<int64_t>(0, got)));
+  return hasPngSignature(peek) ? std::max<uint64_t>(size, decodedBlockCost(peek)) : size;
+}
+
 }  // namespace
 
 void TAdvancedIcon::Assign(const TPersistent* source) {
@@ -69,7 +81,7 @@ bool TAdvancedIcon::LoadFromFile(const std::string& path) {
     const int32_t offset = static_cast<int32_t>(loadU32le(raw + 12));
     if (offset < after || length <= offset) break;
     if (record.Size <= kInfoHeaderSize || record.Size > static_cast<uint64_t>(length)) continue;
-    if (!budget.take(record.Size)) continue;
+    if (!budget.take(entryCost(file, offset, record.Size))) continue;
     try {
       file.SetPosition(offset);
       auto image = std::make_unique<TFileIconImage>();
@@ -96,7 +108,8 @@ bool TAdvancedIcon::LoadFromStream(TStream& stream) {
     stream.ReadBuffer(raw, kDirEntrySize);
     stream.SetPosition(at);
     const uint32_t size = loadU32le(raw + 8);
-    if (size > static_cast<uint64_t>(stream.Size()) || !budget.take(size)) {
+    if (size > static_cast<uint64_t>(stream.Size()) ||
+        !budget.take(entryCost(stream, loadU32le(raw + 12), size))) {
       stream.SetPosition(at + static_cast<int64_t>(kDirEntrySize));
       continue;
     }
@@ -127,9 +140,26 @@ bool TAdvancedCursor::LoadCursorFromStream(TStream& stream) {
 void TAdvancedIcon::SaveToStream(TStream& stream) const {
   const uint16_t count = images_.Count();
   if (count == 0) return;
-  // Packing an image into a PNG block needs the PNG encoder; until it is
-  // linked in, an image marked packed that holds a bitmap block is written
-  // as that bitmap block.
+  // Images marked packed are written as PNG blocks: through a temporary
+  // container of packed copies, so this one stays as it is.
+  for (uint32_t j = 0; j < count; ++j) {
+    const TSubIcon* image = images_.Items(j);
+    if (image->Packed() && !image->IsPNG()) {
+      TAdvancedIcon packed;
+      packed.images_.SetCapacity(count);
+      for (uint32_t k = 0; k < count; ++k) {
+        const TSubIcon* from = images_.Items(k);
+        auto copy = std::make_unique<TSubIcon>();
+        if (from->Packed() && !from->IsPNG())
+          from->Pack(*copy);
+        else
+          copy->Assign(from);
+        packed.images_.Add(std::move(copy));
+      }
+      packed.SaveToStream(stream);
+      return;
+    }
+  }
   stream.WriteBytes(encodeIconHeader({0, 1, count}));
   const int64_t base = stream.Position();
   uint8_t noOffset[4] = {0, 0, 0, 0};

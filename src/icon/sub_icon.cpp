@@ -1,8 +1,10 @@
 #include "icon/sub_icon.h"
 
 #include <algorithm>
+#include <memory>
 
 #include "base/byte_reader.h"
+#include "base/checked.h"
 #include "base/errors.h"
 #include "base/limits.h"
 #include "base/stream.h"
@@ -73,12 +75,20 @@ void TSubIcon::CreateCursorFromStream(TStream& stream, const IconHeader& header)
 }
 
 TSubIcon* TSubIcon::CreateCopy() const {
-  TSubIcon* copy = NewOfSameClass();
-  copy->entry_ = entry_;
-  copy->data_ = data_;
+  std::unique_ptr<TSubIcon> copy(NewOfSameClass());
   copy->hotSpot_ = hotSpot_;
+  if (!data_.empty()) copy->SetBlock(entry_, data_);
+  copy->entry_ = entry_;
   copy->packed_ = packed_;
-  return copy;
+  return copy.release();
+}
+
+void TSubIcon::TakeContent(const TSubIcon& from) {
+  entry_ = from.entry_;
+  data_ = from.entry_.Size == 0 ? std::vector<uint8_t>{} : from.data_;
+  hotSpot_ = from.hotSpot_;
+  packed_ = from.packed_;
+  bitCount_ = 0;
 }
 
 void TSubIcon::SetBlock(const TIconDirEntry& record, std::vector<uint8_t> block) {
@@ -103,7 +113,8 @@ void TSubIcon::SetBlock(const TIconDirEntry& record, std::vector<uint8_t> block)
 
 void TSubIcon::Parse() {
   if (hasPngSignature(data_)) {
-    ParsePngBlock();
+    UnpackPNG(*this);
+    packed_ = true;
     return;
   }
   packed_ = false;
@@ -123,82 +134,65 @@ void TSubIcon::Parse() {
   if (bits > 32 || w >= limits::kIconSideLimit || hh >= limits::kIconSideLimit) throw InvalidImage();
 }
 
-namespace {
-
-struct PngHeader {
-  uint32_t width, height;
-  uint8_t depth, colourType;
-};
-
-// The IHDR chunk that must follow the signature; throws InvalidImage.
-PngHeader readPngHeader(std::span<const uint8_t> block) {
-  ByteReader r(block);
-  r.skip(kPngSignature.size());
-  auto be32 = [&] {
-    auto b = r.take(4);
-    return (static_cast<uint32_t>(b[0]) << 24) | (static_cast<uint32_t>(b[1]) << 16) |
-           (static_cast<uint32_t>(b[2]) << 8) | b[3];
-  };
-  const uint32_t chunkLength = be32();
-  auto type = r.take(4);
-  if (chunkLength != 13 || !std::equal(type.begin(), type.end(), "IHDR")) throw InvalidImage();
-  PngHeader h;
-  h.width = be32();
-  h.height = be32();
-  h.depth = r.u8();
-  h.colourType = r.u8();
-  return h;
-}
-
-}  // namespace
-
-// Until PNG blocks are decoded, the record is taken from the PNG header: the
-// image keeps its PNG block and is marked packed, so it is written back as PNG.
-void TSubIcon::ParsePngBlock() {
-  const PngHeader h = readPngHeader(data_);
-  if (h.width == 0 || h.height == 0 || h.width >= limits::kIconSideLimit ||
-      h.height >= limits::kIconSideLimit)
-    throw InvalidImage();
-  const bool palette = h.colourType == 3 && (h.depth == 1 || h.depth == 4 || h.depth == 8);
-  packed_ = true;
-  entry_.Width = h.width <= 255 ? static_cast<uint8_t>(h.width) : 0;
-  entry_.Height = h.height <= 255 ? static_cast<uint8_t>(h.height) : 0;
-  entry_.Planes = 1;
-  entry_.BitCount = palette ? h.depth : 32;
-  entry_.ColorCount = palette && h.depth < 8 ? static_cast<uint8_t>(1u << h.depth) : 0;
+uint64_t decodedBlockCost(std::span<const uint8_t> block) {
+  if (!hasPngSignature(block) || block.size() < 24) return block.size();
+  const uint64_t w = (uint64_t{block[16]} << 24) | (block[17] << 16) | (block[18] << 8) | block[19];
+  const uint64_t h = (uint64_t{block[20]} << 24) | (block[21] << 16) | (block[22] << 8) | block[23];
+  if (w >= limits::kIconSideLimit || h >= limits::kIconSideLimit) return block.size();  // rejected anyway
+  return kInfoHeaderSize + 1024 + w * h * 4 + rowSize(w, 1) * h;
 }
 
 int32_t TSubIcon::Width() const {
-  if (hasPngSignature(data_)) return static_cast<int32_t>(readPngHeader(data_).width);
   return data_.size() < 8 ? 0 : static_cast<int32_t>(loadU32le(data_.data() + 4));
 }
 
 int32_t TSubIcon::Height() const {
-  if (hasPngSignature(data_)) return static_cast<int32_t>(readPngHeader(data_).height);
   return data_.size() < 12 ? 0 : static_cast<int32_t>(loadU32le(data_.data() + 8) >> 1);
 }
 
 int32_t TSubIcon::BitCount() const {
-  if (bitCount_ == 0) {
-    if (hasPngSignature(data_))
-      bitCount_ = entry_.Planes * entry_.BitCount;
-    else if (data_.size() >= 16)
-      bitCount_ = loadU16le(data_.data() + 12) * loadU16le(data_.data() + 14);
-  }
+  if (bitCount_ == 0 && data_.size() >= 16)
+    bitCount_ = loadU16le(data_.data() + 12) * loadU16le(data_.data() + 14);
   return bitCount_;
+}
+
+std::string TSubIcon::Description() const {
+  if (data_.size() >= 4 && data_[0] == 0x89 && data_[1] == 0x50 && data_[2] == 0x4E && data_[3] == 0x47)
+    return "Packed";
+  const char* depth = "";
+  switch (BitCount()) {
+    case 1:
+      depth = "2 colors";
+      break;
+    case 4:
+      depth = "16 colors";
+      break;
+    case 8:
+      depth = "256 colors";
+      break;
+    case 16:
+      depth = "65k colors";
+      break;
+    case 24:
+      depth = "True Color";
+      break;
+    case 32:
+      depth = "32 bpp";
+      break;
+  }
+  std::string text = std::to_string(Width()) + "x" + std::to_string(Height()) + ", " + depth;
+  if (packed_) text += ", packed";
+  return text;
 }
 
 bool TSubIcon::IsPNG() const { return data_.size() > kPngSignature.size() && hasPngSignature(data_); }
 
 void TSubIcon::AssignTo(TPersistent* destination) const {
   if (auto* other = dynamic_cast<TSubIcon*>(destination)) {
-    other->entry_ = entry_;
-    other->data_ = entry_.Size == 0 ? std::vector<uint8_t>{} : data_;
-    other->hotSpot_ = hotSpot_;
-    other->packed_ = packed_;
-    other->bitCount_ = 0;
+    if (other != this) other->TakeContent(*this);
     return;
   }
+
   TPersistent::AssignTo(destination);
 }
 

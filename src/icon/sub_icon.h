@@ -1,15 +1,22 @@
 #pragma once
 // One image of an icon file: its directory record and its image block.
+// Outside packing and writing the block is in bitmap form and the record is
+// normalised from it; a PNG block read from a file is unpacked on parsing
+// and the image remembered as packed.
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "icon/ico_format.h"
 #include "icon/persistent.h"
+#include "pixels/colour.h"
 
 namespace icofmt {
 
 class TStream;
+class TBitmap;
+class PngImage;
 
 struct THotSpot {
   uint16_t X = 0;
@@ -39,14 +46,34 @@ class TSubIcon : public TPersistent {
   // A new image of the same class holding a copy of this one.
   virtual TSubIcon* CreateCopy() const;
 
-  // Takes a block and its record and normalises the record from the block;
-  // throws InvalidImage for a block that cannot be an icon image.
+  // Takes a block and its record and parses: a PNG block is unpacked, a
+  // bitmap block normalises the record. Throws InvalidImage (or the PNG
+  // codec's error) and then leaves the image as it was.
   void SetBlock(const TIconDirEntry& record, std::vector<uint8_t> block);
 
   int32_t Width() const;
   int32_t Height() const;
   int32_t BitCount() const;
   bool IsPNG() const;
+  // One line for the list of images: "48x48, 256 colors", "256x256, 32 bpp, packed", "Packed".
+  std::string Description() const;
+
+  // Fills the bitmaps given: raw is the colour bitmap as stored, drawn the
+  // image over the background colour, mask the AND mask (white =
+  // transparent). Never fails on a block that cannot be read: raw and drawn
+  // fall back to the image's size filled with the background, a missing mask
+  // to opaque.
+  void ExtractBitmaps(TBitmap* drawn, TBitmap* raw, Colour background, TBitmap* mask) const;
+  // The image as a PNG: RGBA for 32 bits, a palette PNG with index 0
+  // transparent for 1 to 8 bits with transparency, RGBA for 16 and 24 bits
+  // with transparency, the raw pixels unchanged without transparency.
+  void SaveToPNG(PngImage& png) const;
+  // Makes target (possibly this image) a PNG-block copy of this image.
+  void Pack(TSubIcon& target) const;
+  // Makes target (possibly this image) a bitmap-form copy of this PNG block.
+  void UnpackPNG(TSubIcon& target) const;
+  // A 32-bit block from the bitmap; the mask is set where alpha is below 96.
+  void SetFrom32BitBitmap(const TBitmap& bmp);
 
   const TIconDirEntry& Entry() const { return entry_; }
   const std::vector<uint8_t>& Data() const { return data_; }
@@ -56,13 +83,18 @@ class TSubIcon : public TPersistent {
   bool Packed() const { return packed_; }
   void SetPacked(bool packed) { packed_ = packed; }
 
- protected:
+  // Another image receives a copy; anything else fails.
   void AssignTo(TPersistent* destination) const override;
+  // The bitmap takes the format of the image's depth (other depths keep
+  // theirs), the image's size, and the image drawn over black.
+  void AssignTo(TBitmap& bitmap) const;
+
+ protected:
   virtual TSubIcon* NewOfSameClass() const { return new TSubIcon; }
 
  private:
   void Parse();
-  void ParsePngBlock();
+  void TakeContent(const TSubIcon& from);
 
   mutable int32_t bitCount_ = 0;  // 0: not computed yet
   TIconDirEntry entry_;
@@ -99,5 +131,9 @@ class TFileCursorImage : public TSubCursor {
 // Reads up to size bytes from the stream's position; bytes the stream does
 // not hold are zero. The caller bounds size before calling.
 std::vector<uint8_t> readBlockZeroFilled(TStream& stream, uint32_t size);
+
+// What holding the block as an image will cost in memory: a PNG block's
+// decoded bitmap form, estimated from its header, or the block's own length.
+uint64_t decodedBlockCost(std::span<const uint8_t> block);
 
 }  // namespace icofmt

@@ -8,6 +8,10 @@
 #include "base/errors.h"
 #include "base/limits.h"
 #include "base/stream.h"
+#include "icon/advanced_icon.h"
+#include "pixels/alpha.h"
+#include "pixels/bitmap.h"
+#include "pixels/bmp_codec.h"
 
 namespace icofmt {
 
@@ -44,6 +48,35 @@ int32_t TSubIconList::IndexOf(const TSubIcon* image) const {
   for (size_t i = 0; i < items_.size(); ++i)
     if (items_[i].get() == image) return static_cast<int32_t>(i);
   return -1;
+}
+
+int32_t TSubIconList::FindFormat(int32_t width, int32_t height, int32_t bitsPerPixel) const {
+  for (size_t i = 0; i < items_.size(); ++i) {
+    const TSubIcon& image = *items_[i];
+    if (image.Width() == width && image.Height() == height && image.BitCount() == bitsPerPixel)
+      return static_cast<int32_t>(i);
+  }
+  return -1;
+}
+
+void TSubIconList::TakeFrom(TAdvancedIcon* source, uint32_t index) {
+  if (!source || index >= source->Images().Count()) return;
+  // Room first, so that a full list leaves the image with its source.
+  if (items_.size() >= kMaxImages) throw Error("Too many images");
+  Add(source->Images().Delete(index, false));
+}
+
+std::unique_ptr<TSubIcon> TSubIconList::ReplaceFrom(TAdvancedIcon* source, uint32_t sourceIndex,
+                                                    uint32_t index) {
+  if (!source || sourceIndex >= source->Images().Count() || index >= items_.size()) return nullptr;
+  std::unique_ptr<TSubIcon> displaced = std::move(items_[index]);
+  items_[index] = source->Images().Delete(sourceIndex, false);
+  return displaced;
+}
+
+void TSubIconList::TakeAll(TAdvancedIcon& source) {
+  if (&source.Images() == this) return;
+  while (source.Images().Count() > 0) TakeFrom(&source, 0);
 }
 
 namespace {
@@ -137,6 +170,52 @@ void TSubIconList::AddFromDIB(TStream& colour, TStream* mask, uint8_t fill, uint
   auto image = std::make_unique<TFileIconImage>();
   image->SetBlock(record, std::move(block));
   Add(std::move(image));
+}
+
+void TSubIconList::AddFromBitmap(TBitmap& colour, const TBitmap* mask, uint8_t value) {
+  TBitmap derivedMask;
+  const TBitmap* useMask = mask;
+  if (mask && mask->Width() == 0) useMask = nullptr;
+  if (colour.Format() == PixelFormat::Bits32) {
+    colour.SetPalette({});
+    if (!mask) {
+      MaskFromZeroAlpha(colour, derivedMask, value, false);
+      if (derivedMask.Width() == 0) SetupOpaqueMask(derivedMask, 1, 1);
+      useMask = &derivedMask;
+    }
+  }
+  TBitmap work;
+  const TBitmap* store = &colour;
+  const PixelFormat f = colour.Format();
+  if (f == PixelFormat::Device || f == PixelFormat::Bits15 || f == PixelFormat::Bits16 ||
+      f == PixelFormat::Custom || colour.Width() == 0) {
+    work.SetPixelFormat(PixelFormat::Bits24);
+    if (colour.Width() == 0) {
+      work.SetSize(1, 1);
+    } else {
+      work.SetSize(colour.Width(), colour.Height());
+      DrawBitmap(colour, work);
+    }
+    store = &work;
+  } else if (f == PixelFormat::Bits24 && !colour.Palette().empty()) {
+    work = colour;
+    work.SetPalette({});
+    store = &work;
+  }
+
+  TMemoryStream colourStream;
+  if (store->Format() == PixelFormat::Bits32)
+    TBitmapFix32(*store).SaveToStream(colourStream);
+  else
+    WriteBmp(*store, colourStream);
+  TMemoryStream maskStream;
+  if (useMask) WriteBmp(*useMask, maskStream);
+
+  colourStream.SetPosition(std::min<int64_t>(14, colourStream.Size()));
+  if (useMask && maskStream.Size() >= 14) maskStream.SetPosition(loadU32le(maskStream.Bytes().data() + 10));
+  if (store->Width() > 0)
+    AddFromDIB(colourStream, useMask ? &maskStream : nullptr, value,
+               static_cast<uint32_t>(std::max<int64_t>(0, colourStream.Size() - 14)));
 }
 
 }  // namespace icofmt

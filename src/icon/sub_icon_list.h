@@ -9,6 +9,8 @@
 namespace icofmt {
 
 class TStream;
+class TBitmap;
+class TAdvancedIcon;
 
 class TSubIconList {
  public:
@@ -31,6 +33,18 @@ class TSubIconList {
   TSubIcon* Items(uint32_t index) const;
   void Clear();
   int32_t IndexOf(const TSubIcon* image) const;
+  // The first image of that width, height and bits per pixel, or -1: the
+  // identity of an image format when a save replaces "the same" image.
+  int32_t FindFormat(int32_t width, int32_t height, int32_t bitsPerPixel) const;
+
+  // Moving images between containers without copying them. Nothing happens
+  // when the source is null or has no image at the index.
+  void TakeFrom(TAdvancedIcon* source, uint32_t index);
+  // Stores the source's image in slot index in place of the image there and
+  // hands that one to the caller (who frees it by dropping it); index < Count.
+  std::unique_ptr<TSubIcon> ReplaceFrom(TAdvancedIcon* source, uint32_t sourceIndex, uint32_t index);
+  // Appends every image of the source in order; the source is left empty.
+  void TakeAll(TAdvancedIcon& source);
 
   // Builds a bitmap-form block from a serialised bitmap: colour is positioned
   // just after a 14-byte bitmap file header and holds dataLength bytes from
@@ -39,6 +53,12 @@ class TSubIconList {
   // for planes other than 1 and InvalidImage for a block that is no icon
   // image; nothing is added then.
   void AddFromDIB(TStream& colour, TStream* mask, uint8_t fill, uint32_t dataLength);
+  // Serialises the bitmap (and mask, white = transparent) and adds it with
+  // AddFromDIB. A 32-bit bitmap given no mask gets one from its alpha: white
+  // where alpha <= value; a zero-width mask means none and suppresses that.
+  // 15-, 16-bit and zero-width bitmaps are stored as 24 bits. colour loses
+  // its palette when it is 32-bit; nothing else of the caller's changes.
+  void AddFromBitmap(TBitmap& colour, const TBitmap* mask, uint8_t value);
 
  private:
   std::vector<std::unique_ptr<TSubIcon>> items_;

@@ -237,31 +237,49 @@ TEST(IcoFormat, ManyEntriesOnOneBlockAreBoundedByTheContainerBudget) {
   EXPECT_GT(icon.Images().Count(), 100);
 }
 
-TEST(IcoFormat, PngBlocksAreRecognisedByTheirSignatureAndWrittenAsPng) {
+TEST(IcoFormat, PngBlocksAreUnpackedOnReadingAndPackedAgainOnWriting) {
   EntrySpec png, bmp;
   png.block = pngBlock(256, 256);
+  png.bitCount = 32;
   bmp.block = bitmapBlock({.width = 16, .height = 16, .bitCount = 8});
   TAdvancedIcon icon;
   ASSERT_TRUE(loadBytes(icon, iconFile({bmp, png})));
   ASSERT_EQ(icon.Images().Count(), 2);
-  const TSubIcon* p = icon.Images().Items(1);
-  EXPECT_TRUE(p->Packed());
-  EXPECT_TRUE(p->IsPNG());
+  const TSubIcon& p = *icon.Images().Items(1);
+  EXPECT_TRUE(p.Packed());
+  EXPECT_FALSE(p.IsPNG());  // held as a bitmap block in memory
+  EXPECT_EQ(p.Width(), 256);
+  EXPECT_EQ(p.Height(), 256);
+  EXPECT_EQ(p.BitCount(), 32);
+  EXPECT_EQ(p.Entry().Width, 0);
+  EXPECT_EQ(p.Entry().Planes, 1);
+  EXPECT_EQ(p.Entry().BitCount, 32);
+  EXPECT_EQ(p.Description(), "256x256, 32 bpp, packed");
   EXPECT_FALSE(icon.Images().Items(0)->Packed());
-  EXPECT_EQ(p->Width(), 256);
-  EXPECT_EQ(p->Entry().Width, 0);
-  EXPECT_EQ(p->Entry().Planes, 1);
-  EXPECT_EQ(p->Entry().BitCount, 32);
+
   const Bytes out = saved(icon);
   const uint32_t off = u32at(out, 6 + 16 + 12);
-  EXPECT_TRUE(std::equal(png.block.begin(), png.block.end(), out.begin() + off));
+  const uint32_t size = u32at(out, 6 + 16 + 8);
+  EXPECT_TRUE(hasPngSignature(std::span<const uint8_t>(out).subspan(off)));
+  EXPECT_EQ(off + size, out.size());
+  EXPECT_EQ(out[6 + 16], 0);                      // Width 0 for 256
+  EXPECT_EQ(out[6 + 16 + 6], 32);                 // Bit count of the bitmap form
+  EXPECT_FALSE(icon.Images().Items(1)->IsPNG());  // writing packs copies only
+
+  TAdvancedIcon again;
+  ASSERT_TRUE(loadBytes(again, out));
+  EXPECT_EQ(again.Images().Items(1)->Data(), p.Data());
+  EXPECT_TRUE(again.Images().Items(1)->Packed());
 
   EntrySpec notIhdr;
   notIhdr.block = pngBlock(16, 16);
   notIhdr.block[12] = 'X';
   EntrySpec tooWide;
-  tooWide.block = pngBlock(6000, 16);
-  EXPECT_FALSE(loadBytes(icon, iconFile({notIhdr, tooWide})));
+  tooWide.block = pngBlock(6000, 1);
+  EntrySpec badChecksum;
+  badChecksum.block = pngBlock(16, 16);
+  badChecksum.block[30] ^= 0xFF;
+  EXPECT_FALSE(loadBytes(icon, iconFile({notIhdr, tooWide, badChecksum})));
 }
 
 TEST(IcoFormat, CursorReaderPassesABadImageToItsCaller) {

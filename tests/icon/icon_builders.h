@@ -1,6 +1,8 @@
 #pragma once
 // Hand-built icon files for the format tests: bitmap-form blocks, PNG blocks
 // and whole files with directory entries exactly as a test wants them.
+#include <zlib.h>
+
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -66,17 +68,58 @@ inline Bytes bitmapBlock(const BlockSpec& s) {
   return b;
 }
 
-// The smallest PNG header that the format code looks at: signature and IHDR.
-inline Bytes pngBlock(uint32_t w, uint32_t h, uint8_t depth = 8, uint8_t colourType = 6) {
-  Bytes b = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
-  putBE32(b, 13);
-  for (char c : std::string("IHDR")) b.push_back(static_cast<uint8_t>(c));
-  putBE32(b, w);
-  putBE32(b, h);
-  b.insert(b.end(), {depth, colourType, 0, 0, 0});
-  putBE32(b, 0x12345678);                                             // checksum, not checked here
-  for (int i = 0; i < 30; ++i) b.push_back(static_cast<uint8_t>(i));  // stands in for the rest
-  return b;
+inline void pngChunk(Bytes& png, const char* type, const Bytes& data) {
+  putBE32(png, static_cast<uint32_t>(data.size()));
+  Bytes typed(type, type + 4);
+  typed.insert(typed.end(), data.begin(), data.end());
+  png.insert(png.end(), typed.begin(), typed.end());
+  putBE32(png, static_cast<uint32_t>(crc32(0, typed.data(), static_cast<uInt>(typed.size()))));
+}
+
+// A PNG file from filtered-free rows of packed samples (each row without
+// its filter byte), with an optional palette (RGB triples) and tRNS.
+inline Bytes pngFile(uint32_t w, uint32_t h, uint8_t depth, uint8_t colourType,
+                     const std::vector<Bytes>& rows, const Bytes& palette = {}, const Bytes& trns = {}) {
+  Bytes raw;
+  for (const auto& row : rows) {
+    raw.push_back(0);
+    raw.insert(raw.end(), row.begin(), row.end());
+  }
+  uLongf size = compressBound(static_cast<uLong>(raw.size()));
+  Bytes z(size);
+  compress(z.data(), &size, raw.data(), static_cast<uLong>(raw.size()));
+  z.resize(size);
+  Bytes png = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
+  Bytes ihdr;
+  putBE32(ihdr, w);
+  putBE32(ihdr, h);
+  ihdr.insert(ihdr.end(), {depth, colourType, 0, 0, 0});
+  pngChunk(png, "IHDR", ihdr);
+  if (!palette.empty()) pngChunk(png, "PLTE", palette);
+  if (!trns.empty()) pngChunk(png, "tRNS", trns);
+  pngChunk(png, "IDAT", z);
+  pngChunk(png, "IEND", {});
+  return png;
+}
+
+// An 8-bit RGBA PNG whose pixels are f(x, y) as 0xRRGGBBAA.
+template <typename F>
+Bytes rgbaPng(uint32_t w, uint32_t h, F f) {
+  std::vector<Bytes> rows(h);
+  for (uint32_t y = 0; y < h; ++y)
+    for (uint32_t x = 0; x < w; ++x) {
+      const uint32_t c = f(x, y);
+      for (int k = 0; k < 4; ++k) rows[y].push_back(static_cast<uint8_t>(c >> (24 - 8 * k)));
+    }
+  return pngFile(w, h, 8, 6, rows);
+}
+
+// A real RGBA PNG: a gradient with a transparent corner.
+inline Bytes pngBlock(uint32_t w, uint32_t h) {
+  return rgbaPng(w, h, [](uint32_t x, uint32_t y) {
+    return (x < 4 && y < 4) ? 0u
+                            : ((x & 0xFF) << 24 | (y & 0xFF) << 16 | 0x4000 | ((x + y) % 3 ? 0xFF : 0x50));
+  });
 }
 
 struct EntrySpec {

@@ -1,7 +1,6 @@
 // Icons and cursors made by another tool (icotool) parse into the images that
 // tool lists.
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <cstdio>
 #include <regex>
@@ -16,40 +15,6 @@ using namespace icofmt;
 using namespace icotest;
 
 namespace {
-
-void chunk(Bytes& png, const char* type, const Bytes& data) {
-  putBE32(png, static_cast<uint32_t>(data.size()));
-  Bytes typed(type, type + 4);
-  typed.insert(typed.end(), data.begin(), data.end());
-  png.insert(png.end(), typed.begin(), typed.end());
-  putBE32(png, static_cast<uint32_t>(crc32(0, typed.data(), static_cast<uInt>(typed.size()))));
-}
-
-// An 8-bit RGBA PNG whose pixels come from f(x, y).
-template <typename F>
-Bytes rgbaPng(uint32_t w, uint32_t h, F f) {
-  Bytes raw;
-  for (uint32_t y = 0; y < h; ++y) {
-    raw.push_back(0);
-    for (uint32_t x = 0; x < w; ++x) {
-      uint32_t c = f(x, y);
-      for (int k = 0; k < 4; ++k) raw.push_back(static_cast<uint8_t>(c >> (24 - 8 * k)));
-    }
-  }
-  uLongf size = compressBound(static_cast<uLong>(raw.size()));
-  Bytes z(size);
-  compress(z.data(), &size, raw.data(), static_cast<uLong>(raw.size()));
-  z.resize(size);
-  Bytes png = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
-  Bytes ihdr;
-  putBE32(ihdr, w);
-  putBE32(ihdr, h);
-  ihdr.insert(ihdr.end(), {8, 6, 0, 0, 0});
-  chunk(png, "IHDR", ihdr);
-  chunk(png, "IDAT", z);
-  chunk(png, "IEND", {});
-  return png;
-}
 
 std::string run(const std::string& command) {
   std::string out;
