@@ -12,22 +12,29 @@ using namespace icotest;
 
 namespace {
 
-Bytes sampleFile(uint16_t type) {
+std::vector<EntrySpec> sampleEntries() {
   std::vector<EntrySpec> e(4);
   e[0].block = bitmapBlock({.width = 3, .height = 3, .bitCount = 1});
   e[1].block = bitmapBlock({.width = 5, .height = 4, .bitCount = 4, .clrUsed = 3});
-  e[2].block = pngBlock(256, 256);
+  e[2].block = pngBlock(9, 7);
   e[3].block = bitmapBlock({.width = 2, .height = 2, .bitCount = 32, .compression = 3});
-  return iconFile(e, type);
+  return e;
 }
 
-// Every image loaded from a cut file is the original block up to the cut.
-void expectPrefixesOf(const TAdvancedIcon& cut, const TAdvancedIcon& whole) {
+Bytes sampleFile(uint16_t type) { return iconFile(sampleEntries(), type); }
+
+// Every bitmap block loaded from a cut file is one of the file's blocks up to
+// the cut and zeros after it. (A cut PNG may decode to a partial image; it
+// must only be safe.)
+void expectPrefixesOf(const TAdvancedIcon& cut) {
+  const auto entries = sampleEntries();
   for (uint32_t i = 0; i < cut.Images().Count(); ++i) {
+    if (cut.Images().Items(i)->Packed()) continue;
     const Bytes& data = cut.Images().Items(i)->Data();
-    bool matched = false;
-    for (uint32_t j = 0; j < whole.Images().Count() && !matched; ++j) {
-      const Bytes& full = whole.Images().Items(j)->Data();
+    // A block the cut removed whole reads as zeros.
+    bool matched = std::all_of(data.begin(), data.end(), [](uint8_t b) { return b == 0; });
+    for (size_t j = 0; j < entries.size() && !matched; ++j) {
+      const Bytes& full = entries[j].block;
       if (full.size() != data.size()) continue;
       size_t k = 0;
       while (k < data.size() && data[k] == full[k]) ++k;
@@ -53,8 +60,8 @@ TEST(Truncation, EveryPrefixOfAValidFileReadsSafely) {
       TMemoryStream in(cut);
       fromStream.LoadFromStream(in);
       fromFile.LoadFromFile(dir.write("cut.ico", cut));
-      expectPrefixesOf(fromStream, whole);
-      expectPrefixesOf(fromFile, whole);
+      expectPrefixesOf(fromStream);
+      expectPrefixesOf(fromFile);
       TAdvancedCursor cursor;
       try {
         cursor.LoadCursorFromStream(in);
