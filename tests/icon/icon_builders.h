@@ -151,3 +151,64 @@ inline Bytes iconFile(const std::vector<EntrySpec>& entries, uint16_t type = 1, 
 }
 
 }  // namespace icotest
+
+namespace icotest {
+
+// A bitmap-form block with chosen pixels: value(x, y) is the palette index
+// (at most 8 bits per pixel), 0xRRGGBB (16 bits: 5-5-5 from it; 24 bits) or
+// 0xAARRGGBB (32 bits); transparent(x, y) sets the mask bit. Row 0 is the top.
+template <typename V, typename M>
+Bytes pixelBlock(uint32_t w, uint32_t h, uint16_t bpp, const std::vector<uint32_t>& palette, V value,
+                 M transparent) {
+  Bytes b;
+  put32(b, 40);
+  put32(b, w);
+  put32(b, 2 * h);
+  put16(b, 1);
+  put16(b, bpp);
+  put32(b, 0);
+  const uint64_t row = icofmt::rowSize(w, bpp), maskRow = icofmt::rowSize(w, 1);
+  put32(b, static_cast<uint32_t>((row + maskRow) * h));
+  put32(b, 0);
+  put32(b, 0);
+  put32(b, bpp <= 8 ? static_cast<uint32_t>(palette.size()) : 0);
+  put32(b, 0);
+  for (uint32_t c : palette) put32(b, c & 0xFFFFFF);  // 0x00RRGGBB as B, G, R, 0
+  for (uint32_t y = h; y-- > 0;) {
+    Bytes r(row, 0);
+    for (uint32_t x = 0; x < w; ++x) {
+      const uint32_t v = value(x, y);
+      switch (bpp) {
+        case 1:
+          r[x / 8] |= static_cast<uint8_t>((v & 1) << (7 - x % 8));
+          break;
+        case 4:
+          r[x / 2] |= static_cast<uint8_t>((v & 15) << (x % 2 ? 0 : 4));
+          break;
+        case 8:
+          r[x] = static_cast<uint8_t>(v);
+          break;
+        case 16: {
+          const uint32_t c = ((v >> 19 & 31) << 10) | ((v >> 11 & 31) << 5) | (v >> 3 & 31);
+          r[2 * x] = static_cast<uint8_t>(c);
+          r[2 * x + 1] = static_cast<uint8_t>(c >> 8);
+          break;
+        }
+        case 24:
+        case 32:
+          for (uint32_t k = 0; k < bpp / 8u; ++k) r[bpp / 8 * x + k] = static_cast<uint8_t>(v >> (8 * k));
+          break;
+      }
+    }
+    b.insert(b.end(), r.begin(), r.end());
+  }
+  for (uint32_t y = h; y-- > 0;) {
+    Bytes r(maskRow, 0);
+    for (uint32_t x = 0; x < w; ++x)
+      if (transparent(x, y)) r[x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
+    b.insert(b.end(), r.begin(), r.end());
+  }
+  return b;
+}
+
+}  // namespace icotest
