@@ -9,6 +9,8 @@
 #include "base/stream.h"
 #include "icon/advanced_icon.h"
 #include "icon_builders.h"
+#include "pictures.h"
+#include "pixels/png_image.h"
 #include "test_files.h"
 
 using namespace icofmt;
@@ -125,4 +127,118 @@ TEST_F(OtherTool, CursorsKeepTheirHotSpots) {
   EXPECT_EQ(image.HotSpot().Y, listed[0].hotY);
   EXPECT_EQ(image.Width(), 32);
   EXPECT_EQ(image.BitCount(), listed[0].depth);
+}
+
+namespace {
+
+// RGBA bytes, top row first, of what our export makes of the image.
+Bytes ourRgba(const TSubIcon& image) {
+  PngImage png;
+  image.SaveToPNG(png);
+  PngImage decoded;
+  decoded.LoadFromMemory(png.Encode());
+  Bytes out;
+  for (int y = 0; y < decoded.Height(); ++y)
+    for (int x = 0; x < decoded.Width(); ++x) {
+      uint8_t rgba[4];
+      decoded.PixelRgba(x, y, rgba);
+      out.insert(out.end(), rgba, rgba + 4);
+    }
+  return out;
+}
+
+Bytes pngRgba(const std::string& file) {
+  PngImage png;
+  png.LoadFromMemory(readFileBytes(file));
+  Bytes out;
+  for (int y = 0; y < png.Height(); ++y)
+    for (int x = 0; x < png.Width(); ++x) {
+      uint8_t rgba[4];
+      png.PixelRgba(x, y, rgba);
+      out.insert(out.end(), rgba, rgba + 4);
+    }
+  return out;
+}
+
+// Same transparency everywhere and the same colour wherever opaque.
+void expectSamePicture(const Bytes& ours, const Bytes& theirs, const std::string& who) {
+  ASSERT_EQ(ours.size(), theirs.size()) << who;
+  for (size_t i = 0; i < ours.size(); i += 4) {
+    ASSERT_EQ(ours[i + 3] == 0, theirs[i + 3] == 0) << who << " pixel " << i / 4;
+    if (ours[i + 3] == 0) continue;
+    ASSERT_EQ(ours[i + 3], theirs[i + 3]) << who << " pixel " << i / 4;
+    for (int k = 0; k < 3; ++k) ASSERT_EQ(ours[i + k], theirs[i + k]) << who << " pixel " << i / 4;
+  }
+}
+
+std::string imageMagick() {
+  for (const char* path : {"/usr/bin/convert-im6.q16", "/usr/bin/convert"})
+    if (std::FILE* f = std::fopen(path, "rb")) {
+      std::fclose(f);
+      return path;
+    }
+  return {};
+}
+
+}  // namespace
+
+TEST_F(OtherTool, OtherDecodersSeeTheSamePixelsAsOurExport) {
+  const std::string magick = imageMagick();
+  if (magick.empty()) GTEST_SKIP() << "ImageMagick is not installed (scripts/setup.sh installs it)";
+  int n = 0;
+  for (uint16_t bpp : {1, 4, 8, 24, 32})
+    for (auto [w, h] : {std::pair{16u, 16u}, {7u, 5u}, {33u, 20u}})
+      for (bool holes : {false, true}) {
+        SCOPED_TRACE(testing::Message() << bpp << " bpp " << w << "x" << h << (holes ? " holes" : ""));
+        const Picture p{w, h, bpp, holes};
+        EntrySpec e;
+        e.block = p.block();
+        // Other readers trust the directory, so it is filled in as a writer would.
+        e.width = static_cast<uint8_t>(w);
+        e.height = static_cast<uint8_t>(h);
+        e.colorCount = bpp < 8 ? static_cast<uint8_t>(1 << bpp) : 0;
+        e.planes = 1;
+        e.bitCount = bpp;
+        const std::string name = "p" + std::to_string(n++);
+        const std::string ico = dir_.write(name + ".ico", iconFile({e}));
+        TAdvancedIcon icon;
+        ASSERT_TRUE(icon.LoadFromFile(ico));
+        const Bytes ours = ourRgba(*icon.Images().Items(0));
+
+        const std::string raw = dir_.file(name + ".rgba");
+        run("'" + magick + "' '" + ico + "' -depth 8 'rgba:" + raw + "' 2>/dev/null");
+        expectSamePicture(ours, readFileBytes(raw), "ImageMagick");
+        // icotool reads 24-bit rows without their padding; only ImageMagick
+        // is a fair judge of those.
+        if (bpp == 24 && (w * 3) % 4 != 0) continue;
+        const std::string outDir = dir_.file(name + "_x");
+        std::filesystem::create_directories(outDir);
+        run("icotool -x -o '" + outDir + "/' '" + ico + "' 2>/dev/null");
+        std::string extracted;
+        for (const auto& entry : std::filesystem::directory_iterator(outDir))
+          extracted = entry.path().string();
+        ASSERT_FALSE(extracted.empty());
+        expectSamePicture(ours, pngRgba(extracted), "icotool");
+      }
+}
+
+TEST_F(OtherTool, IconsMadeByImageMagickReadAsItReadsThem) {
+  const std::string magick = imageMagick();
+  if (magick.empty()) GTEST_SKIP() << "ImageMagick is not installed (scripts/setup.sh installs it)";
+  const std::string png =
+      dir_.write("src.png", rgbaPng(64, 64, [](uint32_t x, uint32_t y) {
+                   return (x * 4) << 24 | (y * 4) << 16 | 0x8000 | ((x + y) % 7 ? 0xFF : 0x00);
+                 }));
+  const std::string ico = dir_.file("im.ico");
+  run("'" + magick + "' '" + png + "' -define icon:auto-resize=256,48,32,16 '" + ico + "' 2>/dev/null");
+  TAdvancedIcon icon;
+  ASSERT_TRUE(icon.LoadFromFile(ico));
+  ASSERT_EQ(icon.Images().Count(), 4);
+  for (uint32_t i = 0; i < 4; ++i) {
+    const TSubIcon& image = *icon.Images().Items(i);
+    SCOPED_TRACE(image.Description());
+    const std::string raw = dir_.file("im" + std::to_string(i) + ".rgba");
+    run("'" + magick + "' '" + ico + "[" + std::to_string(i) + "]' -depth 8 'rgba:" + raw + "' 2>/dev/null");
+    expectSamePicture(ourRgba(image), readFileBytes(raw), "ImageMagick");
+  }
 }
