@@ -8,6 +8,7 @@
 #include "base/errors.h"
 #include "base/limits.h"
 #include "base/stream.h"
+#include "icon/icon_graphic.h"
 
 namespace icofmt {
 
@@ -31,6 +32,50 @@ bool readEntry(TStream& stream, uint8_t (&raw)[kDirEntrySize]) {
 }
 
 }  // namespace
+
+TSubIcon::TSubIcon() = default;
+TSubIcon::~TSubIcon() = default;
+
+// Copies carry their own platform handle, as the system copies icons.
+TSubIcon::TSubIcon(const TSubIcon& other)
+    : TPersistent(other),
+      bitCount_(other.bitCount_),
+      handle_(other.handle_ ? other.handle_->Copy() : nullptr),
+      entry_(other.entry_),
+      data_(other.data_),
+      hotSpot_(other.hotSpot_),
+      packed_(other.packed_) {}
+
+TSubIcon& TSubIcon::operator=(const TSubIcon& other) {
+  if (this != &other) {
+    TSubIcon copy(other);
+    std::swap(bitCount_, copy.bitCount_);
+    std::swap(handle_, copy.handle_);
+    std::swap(entry_, copy.entry_);
+    std::swap(data_, copy.data_);
+    std::swap(hotSpot_, copy.hotSpot_);
+    std::swap(packed_, copy.packed_);
+  }
+  return *this;
+}
+
+const TIconHandle* TSubIcon::GetHandle() const {
+  if (data_.empty()) return nullptr;
+  if (!handle_) handle_ = CreateIconHandle(data_, Width(), Height());
+  return handle_.get();
+}
+
+void TSubIcon::ReleaseHandle() const { handle_.reset(); }
+
+void TSubIcon::Draw(TCanvas& canvas, int x, int y) const {
+  if (const TIconHandle* handle = GetHandle()) handle->Draw(canvas, x, y);
+}
+
+std::unique_ptr<THiResIcon> TSubIcon::CreateIconGraphic() const {
+  auto graphic = std::make_unique<THiResIcon>();
+  if (const TIconHandle* handle = GetHandle()) graphic->SetHandle(handle->Copy());
+  return graphic;
+}
 
 void TSubIcon::CreateFromStream(TStream& stream) {
   uint8_t raw[kDirEntrySize];
@@ -77,6 +122,7 @@ void TSubIcon::CreateCursorFromStream(TStream& stream, const IconHeader& header)
 TSubIcon* TSubIcon::CreateCopy() const {
   std::unique_ptr<TSubIcon> copy(NewOfSameClass());
   copy->hotSpot_ = hotSpot_;
+  if (const TIconHandle* handle = GetHandle()) copy->handle_ = handle->Copy();
   if (!data_.empty()) copy->SetBlock(entry_, data_);
   copy->entry_ = entry_;
   copy->packed_ = packed_;
@@ -84,6 +130,7 @@ TSubIcon* TSubIcon::CreateCopy() const {
 }
 
 void TSubIcon::TakeContent(const TSubIcon& from) {
+  handle_.reset();
   entry_ = from.entry_;
   data_ = from.entry_.Size == 0 ? std::vector<uint8_t>{} : from.data_;
   hotSpot_ = from.hotSpot_;
@@ -95,6 +142,7 @@ void TSubIcon::SetBlock(const TIconDirEntry& record, std::vector<uint8_t> block)
   TIconDirEntry savedEntry = entry_;
   std::vector<uint8_t> savedData = std::move(data_);
   const bool savedPacked = packed_;
+  handle_.reset();
   entry_ = record;
   entry_.Size = static_cast<uint32_t>(block.size());
   data_ = std::move(block);

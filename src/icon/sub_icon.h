@@ -4,6 +4,7 @@
 // normalised from it; a PNG block read from a file is unpacked on parsing
 // and the image remembered as packed.
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -17,6 +18,9 @@ namespace icofmt {
 class TStream;
 class TBitmap;
 class PngImage;
+class TIconHandle;
+class TCanvas;
+class THiResIcon;
 
 struct THotSpot {
   uint16_t X = 0;
@@ -26,8 +30,10 @@ struct THotSpot {
 
 class TSubIcon : public TPersistent {
  public:
-  TSubIcon() = default;  // Create: an empty image
-  ~TSubIcon() override = default;
+  TSubIcon();  // Create: an empty image
+  ~TSubIcon() override;
+  TSubIcon(const TSubIcon& other);
+  TSubIcon& operator=(const TSubIcon& other);
   const char* ClassName() const override { return "TSubIcon"; }
 
   // The constructors fill a freshly created image of the wanted class.
@@ -75,6 +81,14 @@ class TSubIcon : public TPersistent {
   // A 32-bit block from the bitmap; the mask is set where alpha is below 96.
   void SetFrom32BitBitmap(const TBitmap& bmp);
 
+  // Display. The handle is made from the block on first use and kept until
+  // the block changes; none without Data or for a block it cannot show.
+  const TIconHandle* GetHandle() const;
+  void ReleaseHandle() const;
+  // Draws the image at its own size with its top-left at (x, y).
+  void Draw(TCanvas& canvas, int x, int y) const;
+  std::unique_ptr<THiResIcon> CreateIconGraphic() const;
+
   const TIconDirEntry& Entry() const { return entry_; }
   const std::vector<uint8_t>& Data() const { return data_; }
   bool HasData() const { return !data_.empty(); }
@@ -97,6 +111,7 @@ class TSubIcon : public TPersistent {
   void TakeContent(const TSubIcon& from);
 
   mutable int32_t bitCount_ = 0;  // 0: not computed yet
+  mutable std::unique_ptr<TIconHandle> handle_;
   TIconDirEntry entry_;
   std::vector<uint8_t> data_;
   THotSpot hotSpot_;

@@ -7,6 +7,7 @@
 #include "base/errors.h"
 #include "base/stream.h"
 #include "icon/sub_icon.h"
+#include "icon/icon_graphic.h"
 #include "icon/sub_icon_list.h"
 #include "pixels/alpha.h"
 #include "pixels/bitmap.h"
@@ -240,6 +241,7 @@ void TSubIcon::Pack(TSubIcon& target) const {
     target.hotSpot_ = hotSpot_;
     target.bitCount_ = 0;
   }
+  target.handle_.reset();
   target.data_ = std::move(stream.Bytes());
   target.entry_.Size = static_cast<uint32_t>(target.data_.size());
   target.packed_ = true;
@@ -319,6 +321,7 @@ void TSubIcon::SetFrom32BitBitmap(const TBitmap& source) {
   if (mask.ByteSize() >= maskSize)
     std::copy_n(mask.Data(), maskSize, block.begin() + static_cast<ptrdiff_t>(maskAt));
 
+  handle_.reset();
   entry_ = {
       static_cast<uint8_t>(w), static_cast<uint8_t>(h), 0, 0, 1, 32, static_cast<uint32_t>(block.size())};
   data_ = std::move(block);
