@@ -56,7 +56,11 @@ class PortableIconHandle : public TIconHandle {
   TBitmap colour_, mask_;
 };
 
-std::unique_ptr<TIconHandle> portableFactory(std::span<const uint8_t> block, int, int) {
+IconHandleFactory currentFactory = CreatePortableIconHandle;
+
+}  // namespace
+
+std::unique_ptr<TIconHandle> CreatePortableIconHandle(std::span<const uint8_t> block, int, int) {
   try {
     return std::make_unique<PortableIconHandle>(std::vector<uint8_t>(block.begin(), block.end()));
   } catch (const Error&) {
@@ -64,11 +68,9 @@ std::unique_ptr<TIconHandle> portableFactory(std::span<const uint8_t> block, int
   }
 }
 
-IconHandleFactory currentFactory = portableFactory;
-
-}  // namespace
-
-void SetIconHandleFactory(IconHandleFactory factory) { currentFactory = factory ? factory : portableFactory; }
+void SetIconHandleFactory(IconHandleFactory factory) {
+  currentFactory = factory ? factory : CreatePortableIconHandle;
+}
 
 std::unique_ptr<TIconHandle> CreateIconHandle(std::span<const uint8_t> block, int width, int height) {
   return currentFactory(block, width, height);

@@ -42,6 +42,8 @@ class TIconHandle {
 // the block cannot be made into an icon.
 using IconHandleFactory = std::unique_ptr<TIconHandle> (*)(std::span<const uint8_t> block, int width,
                                                            int height);
+// The portable handle: our own drawing on bitmap canvases.
+std::unique_ptr<TIconHandle> CreatePortableIconHandle(std::span<const uint8_t> block, int width, int height);
 // Null restores the portable factory.
 void SetIconHandleFactory(IconHandleFactory factory);
 std::unique_ptr<TIconHandle> CreateIconHandle(std::span<const uint8_t> block, int width, int height);
