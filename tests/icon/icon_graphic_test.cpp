@@ -5,19 +5,13 @@
 #include "base/stream.h"
 #include "icon/sub_icon.h"
 #include "icon_builders.h"
+#include "pictures.h"
 #include "pixels/bitmap.h"
 
 using namespace icofmt;
 using namespace icotest;
 
 namespace {
-
-TFileIconImage imageOf(const Bytes& block) {
-  TFileIconImage image;
-  TMemoryStream s(block);
-  image.CreateFromBlock(s, {.Size = static_cast<uint32_t>(block.size())});
-  return image;
-}
 
 TBitmap canvasOf(int w, int h, Colour c) {
   TBitmap b;
@@ -37,8 +31,8 @@ TEST(IconGraphic, DrawingAppliesTheMaskThenTheImage) {
   TBitmap canvas = canvasOf(6, 2, under);
   TBitmapCanvas surface(canvas);
   image.Draw(surface, 1, 1);
-  EXPECT_EQ(canvas.GetPixel(0, 1), under);  // outside
-  EXPECT_EQ(canvas.GetPixel(1, 1), under);  // transparent
+  EXPECT_EQ(canvas.GetPixel(0, 1), under);                     // outside
+  EXPECT_EQ(canvas.GetPixel(1, 1), under);                     // transparent
   EXPECT_EQ(canvas.GetPixel(2, 1), makeColour(245, 55, 225));  // inverted
   EXPECT_EQ(canvas.GetPixel(3, 1), kWhite);
   EXPECT_EQ(canvas.GetPixel(4, 1), kBlack);

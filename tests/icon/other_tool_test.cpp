@@ -132,32 +132,12 @@ TEST_F(OtherTool, CursorsKeepTheirHotSpots) {
 namespace {
 
 // RGBA bytes, top row first, of what our export makes of the image.
-Bytes ourRgba(const TSubIcon& image) {
-  PngImage png;
-  image.SaveToPNG(png);
-  PngImage decoded;
-  decoded.LoadFromMemory(png.Encode());
-  Bytes out;
-  for (int y = 0; y < decoded.Height(); ++y)
-    for (int x = 0; x < decoded.Width(); ++x) {
-      uint8_t rgba[4];
-      decoded.PixelRgba(x, y, rgba);
-      out.insert(out.end(), rgba, rgba + 4);
-    }
-  return out;
-}
+Bytes ourRgba(const TSubIcon& image) { return rgbaOf(exported(image)); }
 
 Bytes pngRgba(const std::string& file) {
   PngImage png;
   png.LoadFromMemory(readFileBytes(file));
-  Bytes out;
-  for (int y = 0; y < png.Height(); ++y)
-    for (int x = 0; x < png.Width(); ++x) {
-      uint8_t rgba[4];
-      png.PixelRgba(x, y, rgba);
-      out.insert(out.end(), rgba, rgba + 4);
-    }
-  return out;
+  return rgbaOf(png);
 }
 
 // Same transparency everywhere and the same colour wherever opaque.

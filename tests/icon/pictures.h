@@ -3,9 +3,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/stream.h"
+#include "icon/sub_icon.h"
 #include "icon_builders.h"
 #include "pixels/colour.h"
 #include "pixels/palettes.h"
+#include "pixels/png_image.h"
 
 namespace icotest {
 
@@ -60,5 +63,34 @@ struct Picture {
         [&](uint32_t x, uint32_t y) { return bpp == 32 ? (value(x, y) >> 24) < 96 : transparent(x, y); });
   }
 };
+
+// An image parsed from a block alone.
+inline icofmt::TFileIconImage imageOf(const Bytes& block) {
+  icofmt::TFileIconImage image;
+  icofmt::TMemoryStream s(block);
+  image.CreateFromBlock(s, {.Size = static_cast<uint32_t>(block.size())});
+  return image;
+}
+
+// What the image exports as PNG, decoded again.
+inline icofmt::PngImage exported(const icofmt::TSubIcon& image) {
+  icofmt::PngImage png;
+  image.SaveToPNG(png);
+  icofmt::PngImage decoded;
+  decoded.LoadFromMemory(png.Encode());
+  return decoded;
+}
+
+// RGBA bytes of a decoded PNG, top row first.
+inline Bytes rgbaOf(const icofmt::PngImage& png) {
+  Bytes out;
+  for (int y = 0; y < png.Height(); ++y)
+    for (int x = 0; x < png.Width(); ++x) {
+      uint8_t rgba[4];
+      png.PixelRgba(x, y, rgba);
+      out.insert(out.end(), rgba, rgba + 4);
+    }
+  return out;
+}
 
 }  // namespace icotest

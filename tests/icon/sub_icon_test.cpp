@@ -18,21 +18,6 @@ using namespace icotest;
 
 namespace {
 
-TFileIconImage imageOf(const Bytes& block) {
-  TFileIconImage image;
-  TMemoryStream s(block);
-  image.CreateFromBlock(s, {.Size = static_cast<uint32_t>(block.size())});
-  return image;
-}
-
-PngImage exported(const TSubIcon& image) {
-  PngImage png;
-  image.SaveToPNG(png);
-  PngImage decoded;
-  decoded.LoadFromMemory(png.Encode());
-  return decoded;
-}
-
 uint32_t rgbOf(const uint8_t rgba[4]) { return uint32_t{rgba[0]} << 16 | rgba[1] << 8 | rgba[2]; }
 
 bool close16(uint32_t a, uint32_t b) {
