@@ -165,7 +165,7 @@ bool readRows(png_structp png, png_bytepp rows) {
 
 struct WriteSpec {
   png_uint_32 width, height;
-  int bitDepth, colourType, level;
+  int bitDepth, colourType, interlace, level;
   const png_color* palette;
   int paletteCount;
   const png_byte* alpha;
@@ -174,7 +174,7 @@ struct WriteSpec {
 
 bool writeAll(png_structp png, png_infop info, const WriteSpec* spec, png_bytepp rows) {
   if (setjmp(png_jmpbuf(png))) return false;
-  png_set_IHDR(png, info, spec->width, spec->height, spec->bitDepth, spec->colourType, PNG_INTERLACE_NONE,
+  png_set_IHDR(png, info, spec->width, spec->height, spec->bitDepth, spec->colourType, spec->interlace,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   if (spec->level >= 0) png_set_compression_level(png, spec->level);
   if (spec->paletteCount > 0) png_set_PLTE(png, info, spec->palette, spec->paletteCount);
@@ -254,7 +254,7 @@ void PngImage::Create(int width, int height, PngColourType type, int bitDepth) {
   if (width <= 0 || height <= 0 || static_cast<uint32_t>(width) > limits::kPngSideMax ||
       static_cast<uint32_t>(height) > limits::kPngSideMax)
     throw InvalidImage();
-  if (type != PngColourType::Palette) bitDepth = 8;
+  if (type != PngColourType::Palette && type != PngColourType::Grey) bitDepth = 8;
   if (bitDepth != 1 && bitDepth != 2 && bitDepth != 4 && bitDepth != 8) throw InvalidImage();
   width_ = width;
   height_ = height;
@@ -274,6 +274,7 @@ void PngImage::Create(int width, int height, PngColourType type, int bitDepth) {
 std::vector<uint8_t> PngImage::Encode(int compressionLevel) const {
   if (width_ <= 0 || height_ <= 0) throw InvalidImage();
   const bool paletted = type_ == PngColourType::Palette;
+  const bool packedGrey = type_ == PngColourType::Grey && bitDepth_ < 8;
   std::vector<png_color> colours;
   if (paletted) {
     size_t n = std::min<size_t>(palette_.size(), size_t{1} << bitDepth_);
@@ -288,6 +289,8 @@ std::vector<uint8_t> PngImage::Encode(int compressionLevel) const {
   if (paletted)
     for (auto& s : samples)
       if (s >= colours.size()) s = 0;
+  if (packedGrey)
+    for (auto& s : samples) s = static_cast<uint8_t>(s >> (8 - bitDepth_));
   std::vector<png_bytep> rows(static_cast<size_t>(height_));
   for (int y = 0; y < height_; ++y)
     rows[static_cast<size_t>(y)] = samples.data() + static_cast<size_t>(y) * RowLength();
@@ -305,8 +308,9 @@ std::vector<uint8_t> PngImage::Encode(int compressionLevel) const {
   WriteSpec spec{};
   spec.width = static_cast<png_uint_32>(width_);
   spec.height = static_cast<png_uint_32>(height_);
-  spec.bitDepth = paletted ? bitDepth_ : 8;
+  spec.bitDepth = paletted || packedGrey ? bitDepth_ : 8;
   spec.colourType = static_cast<int>(type_);
+  spec.interlace = interlaced_ ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE;
   spec.level = std::clamp(compressionLevel, -1, 9);
   spec.palette = colours.data();
   spec.paletteCount = static_cast<int>(colours.size());

@@ -30,9 +30,12 @@ class PngImage {
   // Reads the stream from its position to its end and decodes that.
   void LoadFromStream(TStream& stream);
 
-  // An image to encode; samples are zero. Palette images take bit depth 1, 2,
-  // 4 or 8; the others 8.
+  // An image to encode; samples are zero. Palette and grey images take bit
+  // depth 1, 2, 4 or 8; the others 8. Grey samples stay 8-bit here, as on
+  // decoding, and keep their high bits when written at a lower depth.
   void Create(int width, int height, PngColourType type, int bitDepth = 8);
+  // Whether Encode writes the rows interlaced.
+  void SetInterlaced(bool interlaced) { interlaced_ = interlaced; }
   // Encodes; compressionLevel is zlib's 0..9 (-1: libpng's default).
   std::vector<uint8_t> Encode(int compressionLevel = -1) const;
   void SaveToStream(TStream& stream, int compressionLevel = -1) const;

@@ -21,6 +21,8 @@ struct Control {
   bool enabled = true;
   std::vector<std::string> items;
   int itemIndex = -1;
+  // The ticked lines of a list whose lines have check boxes.
+  std::vector<bool> itemChecked;
   // A button with a result closes the form with it after its click handler.
   ModalResult modalResult = ModalResult::None;
   std::function<void()> onClick;

@@ -11,7 +11,8 @@
 namespace icofmt::platform::scripted {
 
 struct UserAction {
-  enum class Kind { Click, Check, Uncheck, Select, Escape };
+  // CheckItem ticks line `index` of a list whose lines have check boxes.
+  enum class Kind { Click, Check, Uncheck, Select, CheckItem, Escape };
   Kind kind = Kind::Escape;
   std::string control;
   int index = -1;
@@ -26,12 +27,17 @@ struct MessageBoxRecord {
 struct FormRecord {
   std::string caption;
   ModalResult result;
-  // The runtime ran out of actions and closed the form as cancelled.
+  // The runtime ran out of actions and closed the form itself (cancelled, or
+  // confirmed under setConfirmUnscripted).
   bool unscripted;
 };
 
 // Played in order; a form that waits with no action left closes as cancelled.
 void setUserActions(std::vector<UserAction> actions);
+// When set, a form that waits with no action left is confirmed instead, as a
+// user who accepts the defaults would: its first enabled button whose modal
+// result is Ok is clicked (the form closes with Ok if it has none).
+void setConfirmUnscripted(bool confirm);
 // Answers for Yes/No boxes in order; Yes when none is left.
 void setMessageAnswers(std::vector<MessageAnswer> answers);
 

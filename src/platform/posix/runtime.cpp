@@ -45,6 +45,7 @@ struct Runtime {
   std::vector<scripted::MessageBoxRecord> boxes;
   std::vector<scripted::FormRecord> forms;
   std::map<unsigned, int> deliveredPosts;
+  bool confirmUnscripted = false;
 };
 
 Runtime& rt() {
@@ -125,9 +126,27 @@ void playAction(Form& form, const scripted::UserAction& action) {
         if (auto change = control->onChange) change();
       }
       break;
+    case Kind::CheckItem:
+      if (action.index >= 0 && action.index < static_cast<int>(control->items.size())) {
+        control->itemChecked.resize(control->items.size(), false);
+        control->itemChecked[static_cast<std::size_t>(action.index)] = true;
+        if (auto change = control->onChange) change();
+      }
+      break;
     case Kind::Escape:
       break;
   }
+}
+
+void confirmForm(Form& form) {
+  for (std::size_t i = 0; i < form.controls.size(); ++i) {
+    const Control& c = form.controls[i];
+    if (c.kind == ControlKind::Button && c.enabled && c.modalResult == ModalResult::Ok) {
+      clickControl(form, static_cast<int>(i));
+      break;
+    }
+  }
+  closeForm(form, ModalResult::Ok);
 }
 
 std::string windowClass(ControlKind kind) {
@@ -243,7 +262,10 @@ ModalResult showModal(Form& form) {
     } else {
       // A real user would still be looking at the form; a test has no one left.
       unscripted = true;
-      form.modalResult = ModalResult::Cancel;
+      if (r.confirmUnscripted)
+        confirmForm(form);
+      else
+        form.modalResult = ModalResult::Cancel;
     }
   }
 
@@ -260,6 +282,8 @@ ModalResult showModal(Form& form) {
 namespace scripted {
 
 void setUserActions(std::vector<UserAction> actions) { rt().actions.assign(actions.begin(), actions.end()); }
+
+void setConfirmUnscripted(bool confirm) { rt().confirmUnscripted = confirm; }
 
 void setMessageAnswers(std::vector<MessageAnswer> answers) {
   rt().answers.assign(answers.begin(), answers.end());
@@ -283,6 +307,7 @@ void reset() {
   r.boxes.clear();
   r.forms.clear();
   r.deliveredPosts.clear();
+  r.confirmUnscripted = false;
 }
 
 }  // namespace scripted

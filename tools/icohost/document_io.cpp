@@ -1,0 +1,132 @@
+#include "document_io.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+
+#include "module_host.h"
+#include "platform/files.h"
+
+namespace icofmt::icohost {
+
+namespace {
+
+using delegate::Document;
+
+void rgbaAt(const Document& doc, int x, int y, std::uint8_t rgba[4]) {
+  const std::uint8_t* row = doc.pixels.data() + doc.rowBytes() * static_cast<std::size_t>(y);
+  if (doc.mode == delegate::kModeBitmap) {
+    std::uint8_t v = (row[x >> 3] & (0x80 >> (x & 7))) ? 0 : 255;
+    rgba[0] = rgba[1] = rgba[2] = v;
+    rgba[3] = 255;
+    return;
+  }
+  const std::uint8_t* s = row + static_cast<std::size_t>(x) * static_cast<std::size_t>(doc.planes);
+  const int alpha = doc.effectiveAlphaPlane();
+  rgba[3] = alpha >= 0 ? s[alpha] : 255;
+  if (doc.mode == delegate::kModeIndexed) {
+    rgba[0] = doc.red[s[0]];
+    rgba[1] = doc.green[s[0]];
+    rgba[2] = doc.blue[s[0]];
+    if (s[0] == doc.transparentIndex) rgba[3] = 0;
+  } else if (doc.mode == delegate::kModeGray) {
+    rgba[0] = rgba[1] = rgba[2] = s[0];
+  } else {
+    rgba[0] = s[0];
+    rgba[1] = s[1];
+    rgba[2] = s[2];
+  }
+}
+
+bool hasTransparency(const Document& doc) {
+  return doc.effectiveAlphaPlane() >= 0 || (doc.mode == delegate::kModeIndexed && doc.transparentIndex >= 0);
+}
+
+std::uint8_t luminance(const std::uint8_t rgba[4]) {
+  return static_cast<std::uint8_t>((rgba[0] * 299 + rgba[1] * 587 + rgba[2] * 114 + 500) / 1000);
+}
+
+Document convert(const Document& src, int mode) {
+  if (src.mode == mode) return src;
+  Document doc;
+  doc.mode = mode;
+  doc.width = src.width;
+  doc.height = src.height;
+  const bool alpha = hasTransparency(src) && mode != delegate::kModeBitmap && mode != delegate::kModeIndexed;
+  doc.planes = mode == delegate::kModeBitmap || mode == delegate::kModeIndexed
+                   ? 1
+                   : doc.colourPlanes() + (alpha ? 1 : 0);
+  doc.alphaPlane = alpha ? doc.colourPlanes() : -1;
+  doc.pixels.assign(doc.rowBytes() * static_cast<std::size_t>(doc.height), 0);
+  std::map<std::uint32_t, int> palette;
+  std::uint8_t rgba[4];
+  for (int y = 0; y < doc.height; ++y) {
+    std::uint8_t* row = doc.pixels.data() + doc.rowBytes() * static_cast<std::size_t>(y);
+    for (int x = 0; x < doc.width; ++x) {
+      rgbaAt(src, x, y, rgba);
+      std::uint8_t* d = row + static_cast<std::size_t>(x) * static_cast<std::size_t>(doc.planes);
+      switch (mode) {
+        case delegate::kModeBitmap:
+          if (luminance(rgba) < 128) row[x >> 3] = static_cast<std::uint8_t>(row[x >> 3] | (0x80 >> (x & 7)));
+          break;
+        case delegate::kModeGray:
+          d[0] = luminance(rgba);
+          if (alpha) d[1] = rgba[3];
+          break;
+        case delegate::kModeRgb:
+          std::copy(rgba, rgba + (alpha ? 4 : 3), d);
+          break;
+        default: {
+          // Exact colours only; alpha below 128 is the transparent entry.
+          std::uint32_t key = rgba[3] < 128 ? 0xFF000000u : (rgba[0] | (rgba[1] << 8) | (rgba[2] << 16));
+          auto [it, added] = palette.emplace(key, static_cast<int>(palette.size()));
+          if (added && palette.size() > 256)
+            throw HostError("the image has more than 256 colours for indexed mode");
+          d[0] = static_cast<std::uint8_t>(it->second);
+          break;
+        }
+      }
+    }
+  }
+  if (mode == delegate::kModeIndexed) {
+    for (const auto& [key, index] : palette) {
+      if (key == 0xFF000000u) {
+        doc.transparentIndex = index;
+        continue;
+      }
+      doc.red[index] = static_cast<std::uint8_t>(key);
+      doc.green[index] = static_cast<std::uint8_t>(key >> 8);
+      doc.blue[index] = static_cast<std::uint8_t>(key >> 16);
+    }
+    doc.lutCount = static_cast<int>(palette.size());
+  }
+  return doc;
+}
+
+}  // namespace
+
+Document readPngDocument(const std::string& path, std::optional<int> forcedMode) {
+  auto bytes = platform::readWholeFile(path);
+  if (!bytes) throw HostError("cannot read " + path);
+  PngImage png;
+  png.LoadFromMemory(*bytes);
+  Document doc = delegate::documentFromPng(png, delegate::kAllModes, true);
+  return forcedMode ? convert(doc, *forcedMode) : doc;
+}
+
+void writePngDocument(const Document& doc, const std::string& path) {
+  std::vector<std::uint8_t> bytes = delegate::pngFromDocument(doc).Encode();
+  const std::string temporary = path + ".icohost-tmp";
+  if (!platform::writeWholeFile(temporary, bytes)) {
+    platform::deleteFile(temporary);
+    throw HostError("cannot write " + path);
+  }
+  std::error_code error;
+  std::filesystem::rename(temporary, path, error);
+  if (error) {
+    platform::deleteFile(temporary);
+    throw HostError("cannot write " + path + ": " + error.message());
+  }
+}
+
+}  // namespace icofmt::icohost

@@ -1,0 +1,18 @@
+#pragma once
+// Documents from and to PNG files on the host's side.
+#include <optional>
+#include <string>
+
+#include "delegate/png_document.h"
+
+namespace icofmt::icohost {
+
+// Reads a PNG into a document: in the mode that fits it, or in the forced
+// mode (kModeBitmap..kModeRgb). Throws HostError (unreadable file, or an
+// image that the forced mode cannot hold) or InvalidImage.
+delegate::Document readPngDocument(const std::string& path, std::optional<int> forcedMode);
+
+// Writes the document as PNG. Throws on failure; no file is left half-written.
+void writePngDocument(const delegate::Document& doc, const std::string& path);
+
+}  // namespace icofmt::icohost

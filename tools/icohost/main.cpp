@@ -1,0 +1,257 @@
+// icohost: the reference host on the command line. It opens a file through a
+// format module and writes the image as PNG, or saves a PNG through a module.
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/errors.h"
+#include "document_io.h"
+#include "module_host.h"
+#include "platform/folders.h"
+#include "sdk/pipl_keys.h"
+
+#if !defined(_WIN32)
+#include "platform/scripted.h"
+#endif
+
+namespace icofmt::icohost {
+namespace {
+
+constexpr const char* kUsage = R"(usage:
+  icohost info [--module PATH]
+  icohost open FILE -o OUT.png [--pick N] [--cancel] [--module PATH]
+  icohost save IMAGE.png FILE [--mode rgb|gray|indexed|bitmap] [--depth auto|1|4|8|24|32]
+               [--add] [--png|--no-png] [--delete N[,N...]] [--cancel] [--plain-save] [--module PATH]
+
+info   shows the property list of the format module.
+open   opens FILE through the module and writes the image as OUT.png.
+save   reads IMAGE.png (in the mode that fits it, or --mode) and saves it as
+       FILE through the module: the options and estimate steps (no options
+       step with --plain-save), then the writing steps. FILE is replaced only
+       when the module succeeds.
+
+The module's forms are answered as a user would (N counts from 1):
+  --pick N        choose image N of the icon to open
+  --depth D       choose the colour depth of the saved image
+  --add           add the image instead of replacing one of the same format
+  --png/--no-png  store the saved image compressed as PNG, or not
+  --delete N,...  delete these images of the destination first
+  --cancel        cancel the form instead of confirming it
+A form that gets no answer is confirmed with its defaults. Answers apply on
+POSIX builds; on Windows the forms are shown to the user.
+
+--module PATH defaults to the icofmt module beside icohost.
+Exit status: 0 on success; 1 when the module or the host failed ("icohost:
+the module returned R" for a module's result R); 2 for a usage error. Every
+message box the module showed is printed on stderr.
+)";
+
+struct Usage : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+struct Options {
+  std::string command;
+  std::vector<std::string> files;
+  std::string output;
+  std::string module;
+  std::optional<int> pick;
+  std::optional<int> mode;
+  std::optional<int> depthItem;
+  bool add = false;
+  std::optional<bool> png;
+  std::vector<int> deletions;
+  bool cancel = false;
+  bool plainSave = false;
+};
+
+int positive(const std::string& text, const char* flag) {
+  char* end = nullptr;
+  long value = std::strtol(text.c_str(), &end, 10);
+  if (text.empty() || *end != 0 || value < 1 || value > 65535)
+    throw Usage(std::string(flag) + " takes a number from 1");
+  return static_cast<int>(value);
+}
+
+Options parse(int argc, char** argv) {
+  Options o;
+  if (argc < 2) throw Usage("no command");
+  o.command = argv[1];
+  for (int i = 2; i < argc; ++i) {
+    std::string a = argv[i];
+    auto value = [&]() -> std::string {
+      if (i + 1 >= argc) throw Usage(a + " needs a value");
+      return argv[++i];
+    };
+    if (a == "--module") {
+      o.module = value();
+    } else if (a == "-o" && o.command == "open") {
+      o.output = value();
+    } else if (a == "--pick" && o.command == "open") {
+      o.pick = positive(value(), "--pick");
+    } else if (a == "--cancel" && o.command != "info") {
+      o.cancel = true;
+    } else if (a == "--mode" && o.command == "save") {
+      const std::string m = value();
+      if (m == "bitmap")
+        o.mode = delegate::kModeBitmap;
+      else if (m == "gray")
+        o.mode = delegate::kModeGray;
+      else if (m == "indexed")
+        o.mode = delegate::kModeIndexed;
+      else if (m == "rgb")
+        o.mode = delegate::kModeRgb;
+      else
+        throw Usage("--mode takes rgb, gray, indexed or bitmap");
+    } else if (a == "--depth" && o.command == "save") {
+      const std::string d = value();
+      const char* items[] = {"auto", "1", "4", "8", "24", "32"};
+      for (int k = 0; k < 6; ++k)
+        if (d == items[k]) o.depthItem = k;
+      if (!o.depthItem) throw Usage("--depth takes auto, 1, 4, 8, 24 or 32");
+    } else if (a == "--add" && o.command == "save") {
+      o.add = true;
+    } else if ((a == "--png" || a == "--no-png") && o.command == "save") {
+      o.png = a == "--png";
+    } else if (a == "--delete" && o.command == "save") {
+      std::string list = value();
+      std::size_t at = 0;
+      while (at <= list.size()) {
+        std::size_t comma = list.find(',', at);
+        if (comma == std::string::npos) comma = list.size();
+        o.deletions.push_back(positive(list.substr(at, comma - at), "--delete"));
+        at = comma + 1;
+      }
+    } else if (a == "--plain-save" && o.command == "save") {
+      o.plainSave = true;
+    } else if (!a.empty() && a[0] == '-') {
+      throw Usage("unknown option " + a + " for " + o.command);
+    } else {
+      o.files.push_back(a);
+    }
+  }
+  if (o.command == "info" && !o.files.empty()) throw Usage("info takes no file");
+  if (o.command == "open" && (o.files.size() != 1 || o.output.empty()))
+    throw Usage("open needs FILE and -o OUT.png");
+  if (o.command == "save" && o.files.size() != 2) throw Usage("save needs IMAGE.png and FILE");
+  if (o.command != "info" && o.command != "open" && o.command != "save")
+    throw Usage("unknown command " + o.command);
+  return o;
+}
+
+std::string defaultModule() {
+#if defined(_WIN32)
+  return platform::hostProgramFolder() + "icofmt.8bi";
+#else
+  return platform::hostProgramFolder() + "icofmt.so";
+#endif
+}
+
+// The answers become actions of the scripted user, played in order against
+// whichever form waits; what is left unanswered is confirmed.
+void scriptAnswers(const Options& o) {
+#if !defined(_WIN32)
+  using Action = platform::scripted::UserAction;
+  std::vector<Action> actions;
+  if (o.pick) actions.push_back({Action::Kind::Select, "ComboBox1", *o.pick - 1});
+  if (!o.deletions.empty()) {
+    for (int n : o.deletions) actions.push_back({Action::Kind::CheckItem, "ChkLB1", n - 1});
+    actions.push_back({Action::Kind::Click, "B_Delete", -1});
+  }
+  if (o.depthItem) actions.push_back({Action::Kind::Select, "CB2", *o.depthItem});
+  if (o.add) actions.push_back({Action::Kind::Uncheck, "ChkB3", -1});
+  if (o.png) actions.push_back({*o.png ? Action::Kind::Check : Action::Kind::Uncheck, "ChkB2", -1});
+  if (o.cancel) actions.push_back({Action::Kind::Escape, "", -1});
+  platform::scripted::setUserActions(actions);
+  platform::scripted::setConfirmUnscripted(true);
+#else
+  (void)o;
+#endif
+}
+
+void printMessageBoxes() {
+#if !defined(_WIN32)
+  for (const auto& box : platform::scripted::messageBoxes())
+    std::fprintf(stderr, "icohost: message box \"%s\": %s\n", box.caption.c_str(), box.text.c_str());
+#endif
+}
+
+std::string modeNames(std::uint8_t modes) {
+  std::string out;
+  const std::pair<std::uint8_t, const char*> names[] = {{sdk::pipl::kModeBitmap, "bitmap"},
+                                                        {sdk::pipl::kModeGrayScale, "gray"},
+                                                        {sdk::pipl::kModeIndexedColor, "indexed"},
+                                                        {sdk::pipl::kModeRGBColor, "rgb"}};
+  for (const auto& [bit, name] : names)
+    if (modes & bit) out += std::string(out.empty() ? "" : " ") + name;
+  return out;
+}
+
+void printInfo(const PiplInfo& p, const std::string& path) {
+  auto join = [](const std::vector<std::string>& v) {
+    std::string s;
+    for (const auto& e : v) s += (s.empty() ? "" : " ") + e;
+    return s;
+  };
+  std::printf("module:      %s\n", path.c_str());
+  std::printf("kind:        %s\n", p.kind.c_str());
+  std::printf("name:        %s\n", p.name.c_str());
+  std::printf("version:     %u.%u\n", p.version >> 16, p.version & 0xFFFF);
+  std::printf("entry:       %s\n", p.entry.c_str());
+  std::printf("modes:       %s\n", modeNames(p.modes).c_str());
+  std::printf("reads:       %s\n", join(p.readExtensions).c_str());
+  std::printf("writes:      %s\n", join(p.writeExtensions).c_str());
+  std::printf("flags:       0x%02X\n", p.formatFlags);
+  if (p.maxRows > 0) std::printf("max size:    %d x %d\n", p.maxColumns, p.maxRows);
+}
+
+int run(const Options& o) {
+  ModuleHost host;
+  const std::string module = o.module.empty() ? defaultModule() : o.module;
+  host.load(module);
+  if (o.command == "info") {
+    printInfo(host.pipl(), module);
+    return 0;
+  }
+  scriptAnswers(o);
+  std::int16_t result = 0;
+  if (o.command == "open") {
+    delegate::Document doc;
+    result = host.open(o.files[0], doc);
+    printMessageBoxes();
+    if (result == 0) writePngDocument(doc, o.output);
+  } else {
+    delegate::Document doc = readPngDocument(o.files[0], o.mode);
+    result = host.save(doc, o.files[1], o.plainSave);
+    printMessageBoxes();
+  }
+  if (result != 0) {
+    std::fprintf(stderr, "icohost: the module returned %d\n", result);
+    if (!host.reportedError().empty()) std::fprintf(stderr, "icohost: %s\n", host.reportedError().c_str());
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+}  // namespace icofmt::icohost
+
+int main(int argc, char** argv) {
+  using namespace icofmt::icohost;
+  if (argc >= 2 &&
+      (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h" || std::string(argv[1]) == "help")) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  try {
+    return run(parse(argc, argv));
+  } catch (const Usage& e) {
+    std::fprintf(stderr, "icohost: %s\n%s", e.what(), kUsage);
+    return 2;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "icohost: %s\n", e.what());
+    return 1;
+  }
+}

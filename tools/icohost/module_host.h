@@ -1,0 +1,89 @@
+#pragma once
+// A host for format modules: loads one, finds its entry point through its
+// property list and drives the open and save selector sequences the way a
+// host does. One module stays loaded across operations, and its private
+// data slot with it.
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "delegate/png_document.h"
+#include "pipl_reader.h"
+#include "platform/modules.h"
+#include "sdk/format_record.h"
+
+namespace icofmt::icohost {
+
+// Results of the host itself, outside the module's codes.
+struct HostError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+class ModuleHost {
+ public:
+  ModuleHost() = default;
+  ModuleHost(const ModuleHost&) = delete;
+  ModuleHost& operator=(const ModuleHost&) = delete;
+  ~ModuleHost();
+
+  // Throws HostError when the module cannot be loaded or has no format entry.
+  void load(const std::string& path);
+  const PiplInfo& pipl() const { return pipl_; }
+
+  // Opens the file through the module: ReadPrepare, ReadStart, ReadContinue
+  // until data is null, ReadFinish after a successful ReadStart. Returns the
+  // module's result; doc holds the image on success.
+  std::int16_t open(const std::string& path, delegate::Document& doc);
+
+  // Saves the document: the options sequence unless plainSave, the estimate
+  // sequence, then the write sequence into a new file beside the destination
+  // that replaces it only when the module succeeded, so a failed save leaves
+  // the destination as it was. Throws HostError when the file cannot be made.
+  std::int16_t save(const delegate::Document& doc, const std::string& path, bool plainSave);
+
+  // Text of errReportString, when the module gave one.
+  const std::string& reportedError() const { return reported_; }
+
+  // The host's callbacks reach the running host through this.
+  static ModuleHost* current();
+  sdk::OSErr advanceState();
+  sdk::Handle newHandle(std::int32_t size);
+  void disposeHandle(sdk::Handle h);
+  std::int32_t handleSize(sdk::Handle h) const;
+  sdk::OSErr setHandleSize(sdk::Handle h, std::int32_t size);
+  sdk::Ptr lockHandle(sdk::Handle h);
+  sdk::OSErr getProperty(sdk::PIType signature, sdk::PIType key, std::int32_t index, std::intptr_t* simple,
+                         sdk::Handle* complex);
+
+ private:
+  enum class Phase { Idle, Reading, Writing };
+  struct HostHandle {
+    char* data = nullptr;  // first, so the Handle is the address of this pointer
+    std::vector<char> bytes;
+  };
+
+  void prepareRecord(const std::string& path, const std::string& title);
+  std::int16_t call(std::int16_t selector);
+  std::int16_t sequence(std::int16_t prepare, bool fill);
+  void takeHeader(delegate::Document& doc);
+  void moveBlock(bool intoDocument);
+  bool requestPending() const;
+
+  platform::ModuleHandle library_ = nullptr;
+  sdk::PluginEntry entry_ = nullptr;
+  PiplInfo pipl_;
+  std::intptr_t pluginData_ = 0;
+  std::unique_ptr<sdk::FormatRecord> record_;
+  sdk::FSSpec spec_{};
+  std::intptr_t platformData_[2] = {0, 0};
+  sdk::Str255 errorString_{};
+  std::string title_;
+  std::string reported_;
+  Phase phase_ = Phase::Idle;
+  delegate::Document* document_ = nullptr;
+  std::map<sdk::Handle, std::unique_ptr<HostHandle>> handles_;
+};
+
+}  // namespace icofmt::icohost
