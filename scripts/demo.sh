@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything, then runs the reference host icohost on the built-in
 # sample: the carried PNG module saves and opens it in each mode and the
-# results are compared byte for byte; then the ICO module is asked to save it.
+# results are compared byte for byte; the sample icon's images are listed and
+# extracted; then the ICO module is asked to save the sample.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
@@ -35,6 +36,13 @@ for mode in rgb gray bitmap; do
     echo "$mode: the saved files differ" >&2
     exit 1
   fi
+done
+echo
+echo "== The built-in sample icon samples/sample.ico, read directly"
+"$icohost" list samples/sample.ico
+for n in 1 5; do
+  "$icohost" extract samples/sample.ico "$n" -o "$out/sample-$n.png"
+  echo "image $n extracted as $out/sample-$n.png"
 done
 echo
 echo "== The ICO module ($("$icohost" info | sed -n 's/^name: *//p'))"

@@ -8,6 +8,7 @@
 
 #include "base/errors.h"
 #include "document_io.h"
+#include "inspect.h"
 #include "module_host.h"
 #include "platform/folders.h"
 #include "sdk/pipl_keys.h"
@@ -21,11 +22,18 @@ namespace {
 
 constexpr const char* kUsage = R"(usage:
   icohost info [--module PATH]
+  icohost list FILE
+  icohost extract FILE N -o OUT.png
   icohost open FILE -o OUT.png [--pick N] [--cancel] [--module PATH]
   icohost save IMAGE.png FILE [--mode rgb|gray|indexed|bitmap] [--depth auto|1|4|8|24|32]
                [--add] [--png|--no-png] [--delete N[,N...]] [--cancel] [--plain-save] [--module PATH]
 
 info   shows the property list of the format module.
+list   lists the images of the icon FILE, one line each: its number from 1,
+       then its size and depth.
+extract writes image N (from 1) of the icon FILE as OUT.png, as the module
+       hands it to the host. list and extract read the file directly, with
+       no module.
 open   opens FILE through the module and writes the image as OUT.png.
 save   reads IMAGE.png (in the mode that fits it, or --mode) and saves it as
        FILE through the module: the options and estimate steps (no options
@@ -87,7 +95,7 @@ Options parse(int argc, char** argv) {
     };
     if (a == "--module") {
       o.module = value();
-    } else if (a == "-o" && o.command == "open") {
+    } else if (a == "-o" && (o.command == "open" || o.command == "extract")) {
       o.output = value();
     } else if (a == "--pick" && o.command == "open") {
       o.pick = positive(value(), "--pick");
@@ -133,10 +141,14 @@ Options parse(int argc, char** argv) {
     }
   }
   if (o.command == "info" && !o.files.empty()) throw Usage("info takes no file");
+  if (o.command == "list" && o.files.size() != 1) throw Usage("list needs FILE");
+  if (o.command == "extract" && (o.files.size() != 2 || o.output.empty()))
+    throw Usage("extract needs FILE, N and -o OUT.png");
   if (o.command == "open" && (o.files.size() != 1 || o.output.empty()))
     throw Usage("open needs FILE and -o OUT.png");
   if (o.command == "save" && o.files.size() != 2) throw Usage("save needs IMAGE.png and FILE");
-  if (o.command != "info" && o.command != "open" && o.command != "save")
+  if (o.command != "info" && o.command != "open" && o.command != "save" && o.command != "list" &&
+      o.command != "extract")
     throw Usage("unknown command " + o.command);
   return o;
 }
@@ -208,6 +220,14 @@ void printInfo(const PiplInfo& p, const std::string& path) {
 }
 
 int run(const Options& o) {
+  if (o.command == "list") {
+    listIcon(o.files[0]);
+    return 0;
+  }
+  if (o.command == "extract") {
+    extractIcon(o.files[0], positive(o.files[1], "N"), o.output);
+    return 0;
+  }
   ModuleHost host;
   const std::string module = o.module.empty() ? defaultModule() : o.module;
   host.load(module);

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# icohost list and extract on the built-in sample icon.
+set -u
+icohost=$1 sample=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+"$icohost" list "$sample" >"$work/list" || fail "list exited $?"
+printf '%s\n' "1 16x16, 16 colors" "2 24x24, 256 colors" "3 32x32, 32 bpp" "4 48x48, 32 bpp" \
+  "5 256x256, 32 bpp, packed" | cmp -s - "$work/list" || { fail "list printed:"; cat "$work/list"; }
+
+for n in 1 2 3 4 5; do
+  "$icohost" extract "$sample" $n -o "$work/$n.png" || fail "extract $n exited $?"
+  head -c 8 "$work/$n.png" | cmp -s - <(printf '\x89PNG\r\n\x1a\n') || fail "extract $n wrote no PNG"
+done
+file "$work/5.png" | grep -q "256 x 256, 8-bit/color RGBA" || fail "image 5: $(file "$work/5.png")"
+file "$work/1.png" | grep -q "16 x 16" || fail "image 1: $(file "$work/1.png")"
+
+"$icohost" extract "$sample" 6 -o "$work/6.png" 2>"$work/err"
+[ $? = 1 ] && grep -q "has 5 images, not 6" "$work/err" || fail "extract 6: $(cat "$work/err")"
+[ -e "$work/6.png" ] && fail "a failed extract wrote its output"
+"$icohost" extract "$sample" 0 -o "$work/0.png" 2>/dev/null
+[ $? = 2 ] || fail "extract 0 is a usage error"
+printf 'not an icon' >"$work/bad.ico"
+"$icohost" list "$work/bad.ico" 2>"$work/err"
+[ $? = 1 ] && grep -q "holds no icon image" "$work/err" || fail "list of a non-icon: $(cat "$work/err")"
+"$icohost" list "$work/missing.ico" 2>/dev/null
+[ $? = 1 ] || fail "list of a missing file"
+
+[ "$failures" = 0 ] && echo "inspect_cli_test: all passed"
+exit $((failures > 0))
