@@ -89,7 +89,7 @@ void forwardRead() {
   ModuleState& s = moduleState();
   sdk::FormatRecord* block = s.formatParamBlock;
   if (block == nullptr) return;
-  // A host without a file specification gets no name swapped into it.
+  // A host without an FSSpec gets no name swapped into it.
   if (block->fileSpec != nullptr) writeName(*block->fileSpec, s.tempPngPath);
   block->dataFork = s.tempPngHandle;
   callDelegate();

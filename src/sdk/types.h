@@ -48,7 +48,7 @@ struct PlugInMonitor {
   Fixed gamma, redX, redY, greenX, greenY, blueX, blueY, whiteX, whiteY, ambient;
 };
 
-// Windows file specification: the name is a length-prefixed string holding
+// Windows FSSpec: the name is a length-prefixed string holding
 // the path.
 struct FSSpec {
   std::int16_t unused;

@@ -154,7 +154,7 @@ TEST_F(HostTest, WritePrepareCreatesTheTemporaryPngEvenAfterAFailedLoad) {
 TEST_F(HostTest, ReadingWithoutAParameterBlockCallsNothing) {
   EXPECT_EQ(call(sdk::formatSelectorReadStart, nullptr), 0);
   EXPECT_EQ(recorder.callCount, 0);
-  // A host without a file specification gets its handle swapped, not a name.
+  // A host without an FSSpec gets its handle swapped, not a name.
   block.fileSpec = nullptr;
   EXPECT_EQ(call(sdk::formatSelectorReadContinue), 0);
   ASSERT_EQ(recorder.callCount, 1);

@@ -1,5 +1,5 @@
 #pragma once
-// A host for the dispatch tests: a parameter block, a file specification, a
+// A host for the dispatch tests: a parameter block, an FSSpec, a
 // Recorder in the data slot, and a private temporary folder per test.
 #include <gtest/gtest.h>
 #include <stdlib.h>

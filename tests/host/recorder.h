@@ -9,7 +9,7 @@ struct RecordedCall {
   std::int16_t selector;
   bool hadBlock;
   std::intptr_t dataFork;
-  char name[256];  // the file specification's name, as a C string
+  char name[256];  // the FSSpec's name, as a C string
   int hooksInstalled;
 };
 
