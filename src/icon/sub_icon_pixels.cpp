@@ -249,7 +249,8 @@ void TSubIcon::Pack(TSubIcon& target) const {
 
 void TSubIcon::UnpackPNG(TSubIcon& target) const {
   PngImage png;
-  png.LoadFromMemory(data_);
+  THCustomMemoryStream block(data_);
+  png.LoadFromStream(block);
   const uint16_t dirBits = entry_.BitCount;
   // The hot spot survives unpacking: a PNG cursor image keeps it.
   const THotSpot hotSpot = hotSpot_;

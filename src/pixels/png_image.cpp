@@ -245,6 +245,12 @@ void PngImage::LoadFromMemory(std::span<const uint8_t> bytes) {
 void PngImage::LoadFromStream(TStream& stream) {
   int64_t left = stream.Size() - stream.Position();
   if (left <= 0) throw InvalidImage();
+  // Bytes that are already in memory are decoded where they lie.
+  if (auto* view = dynamic_cast<THCustomMemoryStream*>(&stream)) {
+    LoadFromMemory(view->Bytes().subspan(static_cast<size_t>(stream.Position())));
+    stream.Seek(0, SeekOrigin::End);
+    return;
+  }
   std::vector<uint8_t> bytes(static_cast<size_t>(left));
   stream.ReadBuffer(bytes.data(), left);
   LoadFromMemory(bytes);
