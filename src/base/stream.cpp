@@ -31,13 +31,27 @@ int64_t TStream::CopyFrom(TStream& source, int64_t count) {
   return count;
 }
 
-int64_t TMemoryStream::Read(void* buffer, int64_t count) {
-  if (count <= 0 || pos_ >= Size()) return 0;
-  int64_t n = std::min(count, Size() - pos_);
-  std::memcpy(buffer, bytes_.data() + pos_, static_cast<size_t>(n));
-  pos_ += n;
+namespace {
+
+// Reading and seeking in bytes held in memory, shared by both memory streams.
+int64_t readFrom(std::span<const uint8_t> bytes, int64_t& pos, void* buffer, int64_t count) {
+  const int64_t size = static_cast<int64_t>(bytes.size());
+  if (count <= 0 || pos >= size) return 0;
+  const int64_t n = std::min(count, size - pos);
+  std::memcpy(buffer, bytes.data() + pos, static_cast<size_t>(n));
+  pos += n;
   return n;
 }
+
+int64_t seekIn(int64_t size, int64_t& pos, int64_t offset, SeekOrigin origin) {
+  const int64_t base = origin == SeekOrigin::Begin ? 0 : origin == SeekOrigin::Current ? pos : size;
+  pos = std::max<int64_t>(0, base + offset);
+  return pos;
+}
+
+}  // namespace
+
+int64_t TMemoryStream::Read(void* buffer, int64_t count) { return readFrom(bytes_, pos_, buffer, count); }
 
 int64_t TMemoryStream::Write(const void* buffer, int64_t count) {
   if (count <= 0) return 0;
@@ -49,9 +63,7 @@ int64_t TMemoryStream::Write(const void* buffer, int64_t count) {
 }
 
 int64_t TMemoryStream::Seek(int64_t offset, SeekOrigin origin) {
-  int64_t base = origin == SeekOrigin::Begin ? 0 : origin == SeekOrigin::Current ? pos_ : Size();
-  pos_ = std::max<int64_t>(0, base + offset);
-  return pos_;
+  return seekIn(Size(), pos_, offset, origin);
 }
 
 void TMemoryStream::SetSize(int64_t size) {
@@ -60,17 +72,11 @@ void TMemoryStream::SetSize(int64_t size) {
 }
 
 int64_t THCustomMemoryStream::Read(void* buffer, int64_t count) {
-  if (count <= 0 || pos_ >= Size()) return 0;
-  int64_t n = std::min(count, Size() - pos_);
-  std::memcpy(buffer, bytes_.data() + pos_, static_cast<size_t>(n));
-  pos_ += n;
-  return n;
+  return readFrom(bytes_, pos_, buffer, count);
 }
 
 int64_t THCustomMemoryStream::Seek(int64_t offset, SeekOrigin origin) {
-  int64_t base = origin == SeekOrigin::Begin ? 0 : origin == SeekOrigin::Current ? pos_ : Size();
-  pos_ = std::max<int64_t>(0, base + offset);
-  return pos_;
+  return seekIn(Size(), pos_, offset, origin);
 }
 
 TFileStream::TFileStream(const std::string& path, Mode mode) {
