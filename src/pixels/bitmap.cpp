@@ -121,7 +121,8 @@ void TBitmap::SetSize(int width, int height) {
   // Keep the top-left area: row y of the image is row (height - 1 - y) in memory.
   int keepRows = std::min(height, height_);
   size_t keepBytes = static_cast<size_t>(std::min(newRow, rowBytes_));
-  for (int y = 0; y < keepRows; ++y)
+  // Rows of no bytes have no storage to copy between.
+  for (int y = 0; keepBytes > 0 && y < keepRows; ++y)
     std::memcpy(data.data() + static_cast<size_t>(height - 1 - y) * newRow, ScanLine(y), keepBytes);
   data_ = std::move(data);
   width_ = width;
@@ -316,6 +317,7 @@ void SetupBitmap32(TBitmap& bmp, int width, int height, uint32_t value) {
 }
 
 void ReadRow24(const TBitmap& bmp, int y, uint8_t* out) {
+  if (bmp.Width() == 0) return;
   if (bmp.Format() == PixelFormat::Bits24) {
     std::memcpy(out, bmp.ScanLine(y), static_cast<size_t>(bmp.Width()) * 3);
     return;
@@ -354,7 +356,7 @@ void DrawBitmap(const TBitmap& src, TBitmap& dst) {
   for (int y = 0; y < h; ++y) {
     ReadRow24(src, y, row.data());
     if (dst.Format() == PixelFormat::Bits24) {
-      std::memcpy(dst.ScanLine(y), row.data(), static_cast<size_t>(w) * 3);
+      if (w > 0) std::memcpy(dst.ScanLine(y), row.data(), static_cast<size_t>(w) * 3);
       continue;
     }
     for (int x = 0; x < w; ++x) dst.SetPixel(x, y, colourFromBgr(row.data() + 3 * x));

@@ -82,8 +82,10 @@ void decodePixels(const DibInfo& info, const ColourList& palette, const uint8_t*
   if (bmp.Paletted()) bmp.SetPalette(palette);
   bmp.SetSize(w, h);
   if (!generic) {
+    // A bitmap 0 pixels wide has rows of no bytes and no storage to copy into.
     size_t n = static_cast<size_t>(std::min(srcRow, bmp.RowBytes()));
-    for (int y = 0; y < h; ++y) std::memcpy(bmp.ScanLine(y), srcLine(y), n);
+    if (n > 0)
+      for (int y = 0; y < h; ++y) std::memcpy(bmp.ScanLine(y), srcLine(y), n);
   } else {
     Field fr(r), fg(g), fb(b), fa(a);
     int bpp = info.bitCount / 8;
