@@ -28,18 +28,6 @@ void ConvertBitmap(const TBitmap& src, const TBitmap* srcMask, TBitmap& dst, TBi
   } else {
     SetupOpaqueMask(mask, w, h);
     switch (target) {
-      case PixelFormat::Bits1:
-      case PixelFormat::Bits4:
-        if (from == PixelFormat::Bits32) {
-          TBitmap colour;
-          SplitAlpha(src, colour, &mask, keepWhite, threshold);
-          SetupBitmap(out, w, h, target);
-          DrawBitmap(colour, out);
-        } else {
-          drawInto(target);
-          copyMask();
-        }
-        break;
       case PixelFormat::Bits8:
         if (from == PixelFormat::Bits32) {
           ReduceTo8Bit(src, out, true, threshold, 256);
@@ -59,7 +47,7 @@ void ConvertBitmap(const TBitmap& src, const TBitmap* srcMask, TBitmap& dst, TBi
         MergeMask(src, srcMask, out);
         copyMask();
         break;
-      default:
+      default:  // 1, 4, 15, 16 and 24 bits
         if (from == PixelFormat::Bits32) {
           TBitmap colour;
           SplitAlpha(src, colour, &mask, keepWhite, threshold);

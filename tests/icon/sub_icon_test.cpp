@@ -256,8 +256,6 @@ TEST(SubIcon, UnpackingFollowsTheDirectoryBitCount) {
   TMemoryStream s(rgbaPng(3, 1, [](uint32_t x, uint32_t) {
     return 0x11223300u | (x == 0 ? 95 : x == 1 ? 96 : 255);
   }));
-  TIconDirEntry record;
-  record.BitCount = 32;
   alpha.CreateFromBlock(s, {.BitCount = 32, .Size = static_cast<uint32_t>(s.Size())});
   alpha.ExtractBitmaps(nullptr, nullptr, kBlack, &mask);
   EXPECT_TRUE(MaskIsWhite(mask, 0, 0));
