@@ -2,6 +2,7 @@
 // The POSIX stand-in for the user and the screen: user actions played against
 // modal forms, answers for message boxes, and records of what was shown. One
 // instance per process (the platform layer is one shared library there).
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,7 +12,8 @@
 namespace icofmt::platform::scripted {
 
 struct UserAction {
-  // CheckItem ticks line `index` of a list whose lines have check boxes.
+  // CheckItem ticks line `index` of a list whose lines have check boxes;
+  // Escape clicks the form's cancel button (if any) and closes it.
   enum class Kind { Click, Check, Uncheck, Select, CheckItem, Escape };
   Kind kind = Kind::Escape;
   std::string control;
@@ -41,7 +43,13 @@ void setConfirmUnscripted(bool confirm);
 // Answers for Yes/No boxes in order; Yes when none is left.
 void setMessageAnswers(std::vector<MessageAnswer> answers);
 
+// Called with the form as the user sees it before each scripted action and
+// before a form closes for want of actions: tests read what a form shows.
+void setInspector(std::function<void(Form&)> inspector);
+
 const std::vector<MessageBoxRecord>& messageBoxes();
+// Addresses given to openWebPage, in order.
+const std::vector<std::string>& openedWebPages();
 const std::vector<FormRecord>& shownForms();
 // Posted messages delivered by modal loops, by message number.
 int deliveredPosts(unsigned message);

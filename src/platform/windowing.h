@@ -17,6 +17,7 @@ namespace icofmt::platform {
 using WindowHandle = void*;
 using HookHandle = void*;
 
+constexpr unsigned kWmActivate = 0x0006;
 constexpr unsigned kWmClose = 0x0010;
 constexpr unsigned kWmPaint = 0x000F;
 constexpr unsigned kWmShowWindow = 0x0018;

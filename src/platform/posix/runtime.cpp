@@ -46,6 +46,8 @@ struct Runtime {
   std::vector<scripted::FormRecord> forms;
   std::map<unsigned, int> deliveredPosts;
   bool confirmUnscripted = false;
+  std::function<void(Form&)> inspector;
+  std::vector<std::string> webPages;
 };
 
 Runtime& rt() {
@@ -66,14 +68,12 @@ std::size_t hookIndex(HookHandle hook) {
   return hooks.size();
 }
 
-void closeForm(Form& form, ModalResult result) {
-  if (form.modalResult == ModalResult::None) form.modalResult = result;
-}
+void closeForm(Form& form, ModalResult result) { form.close(result); }
 
 void clickControl(Form& form, int index) {
   // Handlers may add controls; work on the index, not a reference.
   if (index < 0 || static_cast<std::size_t>(index) >= form.controls.size()) return;
-  if (!form.controls[index].enabled) return;
+  if (!form.controls[index].enabled || !form.controls[index].visible) return;
   if (form.controls[index].kind == ControlKind::CheckBox)
     form.controls[index].checked = !form.controls[index].checked;
   if (auto click = form.controls[index].onClick) click();
@@ -90,6 +90,7 @@ void windowProc(Window& w, unsigned message) {
   }
   if (message == kWmPaint && w.form->onPaint) w.form->onPaint();
   if (message == kWmShowWindow && w.form->onShow) w.form->onShow();
+  if (message == kWmActivate && w.form->onActivate) w.form->onActivate();
   if (message == kWmClose) closeForm(*w.form, ModalResult::Cancel);
 }
 
@@ -106,11 +107,17 @@ void sendMessage(Window& w, unsigned message, std::uintptr_t wParam, std::intptr
 void playAction(Form& form, const scripted::UserAction& action) {
   using Kind = scripted::UserAction::Kind;
   if (action.kind == Kind::Escape) {
+    // Escape works the cancel button even where the user cannot see it.
+    for (std::size_t i = 0; i < form.controls.size(); ++i)
+      if (form.controls[i].isCancel && form.controls[i].enabled) {
+        clickControl(form, static_cast<int>(i));
+        break;
+      }
     closeForm(form, ModalResult::Cancel);
     return;
   }
   Control* control = form.find(action.control);
-  if (control == nullptr || !control->enabled) return;
+  if (control == nullptr || !control->enabled || !control->visible) return;
   int index = static_cast<int>(control - form.controls.data());
   switch (action.kind) {
     case Kind::Click:
@@ -153,12 +160,15 @@ std::string windowClass(ControlKind kind) {
   switch (kind) {
     case ControlKind::Button:
     case ControlKind::CheckBox:
+    case ControlKind::SpeedButton:
+    case ControlKind::LinkButton:
       return "Button";
     case ControlKind::ComboBox:
       return "ComboBox";
     case ControlKind::ListBox:
       return "ListBox";
     case ControlKind::Label:
+    case ControlKind::Image:
       break;
   }
   return "Static";
@@ -175,7 +185,9 @@ MessageAnswer messageBox(const std::string& text, const std::string& caption, Me
   return answer;
 }
 
-void openWebPage(const std::string&) {}
+void openWebPage(const std::string& url) { rt().webPages.push_back(url); }
+
+std::uint32_t faceColour() { return 0x00F0F0F0; }
 
 HookHandle installCallWndProcHook(HookProc proc, ModuleHandle) {
   if (proc == nullptr) return nullptr;
@@ -245,6 +257,7 @@ ModalResult showModal(Form& form) {
 
   sendMessage(*top, kWmInitDialog, 0, 0);
   if (form.modalResult == ModalResult::None) sendMessage(*top, kWmShowWindow, 1, 0);
+  if (form.modalResult == ModalResult::None) sendMessage(*top, kWmActivate, 1, 0);
   if (form.modalResult == ModalResult::None) sendMessage(*top, kWmPaint, 0, 0);
 
   bool unscripted = false;
@@ -256,12 +269,14 @@ ModalResult showModal(Form& form) {
       ++r.deliveredPosts[p.message];
       windowProc(*p.window, p.message);
     } else if (!r.actions.empty()) {
+      if (r.inspector) r.inspector(form);
       scripted::UserAction action = r.actions.front();
       r.actions.pop_front();
       playAction(form, action);
     } else {
       // A real user would still be looking at the form; a test has no one left.
       unscripted = true;
+      if (r.inspector) r.inspector(form);
       if (r.confirmUnscripted)
         confirmForm(form);
       else
@@ -297,6 +312,10 @@ int deliveredPosts(unsigned message) {
   return it == rt().deliveredPosts.end() ? 0 : it->second;
 }
 
+void setInspector(std::function<void(Form&)> inspector) { rt().inspector = std::move(inspector); }
+
+const std::vector<std::string>& openedWebPages() { return rt().webPages; }
+
 int installedHooks() { return static_cast<int>(rt().hooks.size()); }
 
 void reset() {
@@ -308,6 +327,8 @@ void reset() {
   r.forms.clear();
   r.deliveredPosts.clear();
   r.confirmUnscripted = false;
+  r.inspector = nullptr;
+  r.webPages.clear();
 }
 
 }  // namespace scripted

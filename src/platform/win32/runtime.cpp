@@ -33,7 +33,14 @@ void syncState(FormWindow& fw) {
 void onCommand(FormWindow& fw, int id, int code) {
   int index = id - kFirstControlId;
   if (index < 0 || static_cast<std::size_t>(index) >= fw.form->controls.size()) {
-    if (id == IDCANCEL) fw.form->modalResult = ModalResult::Cancel;
+    if (id != IDCANCEL) return;
+    // Escape works the cancel button even where the user cannot see it.
+    for (std::size_t i = 0; i < fw.form->controls.size(); ++i)
+      if (fw.form->controls[i].isCancel && fw.form->controls[i].enabled) {
+        onCommand(fw, kFirstControlId + static_cast<int>(i), BN_CLICKED);
+        break;
+      }
+    fw.form->close(ModalResult::Cancel);
     return;
   }
   syncState(fw);
@@ -91,8 +98,10 @@ HWND createControl(HWND parent, HINSTANCE instance, const Control& c, int id) {
   DWORD style = WS_CHILD | WS_VISIBLE;
   switch (c.kind) {
     case ControlKind::Button:
+    case ControlKind::SpeedButton:
+    case ControlKind::LinkButton:
       cls = "BUTTON";
-      style |= WS_TABSTOP | (c.modalResult == ModalResult::Ok ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
+      style |= WS_TABSTOP | (c.isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
       break;
     case ControlKind::CheckBox:
       cls = "BUTTON";
@@ -107,8 +116,10 @@ HWND createControl(HWND parent, HINSTANCE instance, const Control& c, int id) {
       style |= WS_TABSTOP | WS_VSCROLL | WS_BORDER | LBS_NOTIFY;
       break;
     case ControlKind::Label:
+    case ControlKind::Image:
       break;
   }
+  if (!c.visible) style &= ~static_cast<DWORD>(WS_VISIBLE);
   int height = c.kind == ControlKind::ComboBox ? c.height + 200 : c.height;
   HWND h = ::CreateWindowExA(0, cls, c.caption.c_str(), style, c.left, c.top, c.width, height, parent,
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
@@ -134,6 +145,8 @@ MessageAnswer messageBox(const std::string& text, const std::string& caption, Me
   if (buttons == MessageButtons::Ok) return MessageAnswer::Ok;
   return answer == IDYES ? MessageAnswer::Yes : MessageAnswer::No;
 }
+
+std::uint32_t faceColour() { return static_cast<std::uint32_t>(::GetSysColor(COLOR_BTNFACE)) & 0x00FFFFFF; }
 
 void openWebPage(const std::string& url) {
   ::ShellExecuteA(nullptr, "open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
