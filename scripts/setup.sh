@@ -18,15 +18,26 @@ done
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 
-# The Windows builds compile libpng from Debian's own source package, so apt needs deb-src.
+# The Windows builds compile libpng from Debian's own source package, so apt
+# needs deb-src entries: copies of the machine's own deb entries, so that the
+# sources come from wherever its binary packages come from.
 if ! grep -rqs '^Types:.*deb-src\|^deb-src' /etc/apt/sources.list /etc/apt/sources.list.d/; then
-  $sudo tee /etc/apt/sources.list.d/icofmt-src.sources >/dev/null <<'SRC'
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: bookworm bookworm-updates
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-SRC
+  deb822=""
+  oneline=""
+  for f in /etc/apt/sources.list.d/*.sources; do
+    [ -f "$f" ] || continue
+    deb822+="$(sed -e 's/^Types:.*/Types: deb-src/' "$f")"$'\n\n'
+  done
+  for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+    [ -f "$f" ] || continue
+    oneline+="$(sed -n 's/^deb \(.*\)/deb-src \1/p' "$f")"$'\n'
+  done
+  if [ -z "${deb822//[$'\n']/}" ] && [ -z "${oneline//[$'\n']/}" ]; then
+    echo "setup: no apt source entry to derive a deb-src entry from" >&2
+    exit 1
+  fi
+  [ -z "${deb822//[$'\n']/}" ] || printf '%s' "$deb822" | $sudo tee /etc/apt/sources.list.d/icofmt-src.sources >/dev/null
+  [ -z "${oneline//[$'\n']/}" ] || printf '%s' "$oneline" | $sudo tee /etc/apt/sources.list.d/icofmt-src.list >/dev/null
   need_update=1
 fi
 

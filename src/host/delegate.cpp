@@ -46,8 +46,26 @@ std::string tempFile(const char* name) {
 
 void closeTempPng() {
   ModuleState& s = moduleState();
-  if (s.tempPngHandle > 0) platform::closeFile(s.tempPngHandle);
-  s.tempPngHandle = 0;
+  if (s.tempPngHandle != platform::kInvalidFile) platform::closeFile(s.tempPngHandle);
+  s.tempPngHandle = platform::kInvalidFile;
+}
+
+// The carried module's file, in a folder only we may write into.
+std::string delegatePath(const std::string& tempFolder) {
+  std::string folder = platform::privateFolder(tempFolder);
+  return folder.empty() ? std::string() : folder + kDelegateFileName;
+}
+
+void unloadAndDeleteDelegate() {
+  ModuleState& s = moduleState();
+  if (s.delegateLibrary != nullptr) platform::unloadLibrary(s.delegateLibrary);
+  s.delegateLibrary = nullptr;
+  s.delegateEntry = nullptr;
+  if (s.delegateFile.empty()) return;
+  deleteIfExists(s.delegateFile);
+  platform::removeFolderIfEmpty(
+      s.delegateFile.substr(0, s.delegateFile.size() - (sizeof(kDelegateFileName) - 1)));
+  s.delegateFile.clear();
 }
 
 }  // namespace
@@ -55,15 +73,22 @@ void closeTempPng() {
 std::string extractDelegate(platform::ModuleHandle resources) {
   ModuleState& s = moduleState();
   s.tempFolder = platform::tempFolder();
-  std::string path = s.tempFolder + kDelegateFileName;
-  // An existing file is used unchanged: another copy of the module may have
-  // it loaded right now.
-  if (!platform::fileExists(path)) {
-    auto bytes = platform::findResource(resources, platform::kRcDataType, kDelegateResource);
-    if (!bytes.empty()) platform::writeWholeFile(path, bytes);
+  std::string path = delegatePath(s.tempFolder);
+  s.delegateFile = path;
+  auto bytes = platform::findResource(resources, platform::kRcDataType, kDelegateResource);
+  if (path.empty() || bytes.empty()) return {};
+  // Only bytes we carry are ever loaded: a file of that name left by another
+  // copy of the module is used when it is ours, and written over otherwise.
+  if (platform::fileExists(path)) {
+    auto existing = platform::readWholeFile(path);
+    if (existing && std::equal(existing->begin(), existing->end(), bytes.begin(), bytes.end())) return path;
   }
-  // Without the resource or a writable folder there is nothing to load.
-  return platform::fileExists(path) ? path : std::string();
+  if (!platform::writeWholeFile(path, bytes)) {
+    // A half-written file must not be taken for ours by the next operation.
+    deleteIfExists(path);
+    return {};
+  }
+  return path;
 }
 
 void loadDelegate(platform::ModuleHandle resources) {
@@ -80,6 +105,9 @@ void loadDelegate(platform::ModuleHandle resources) {
     fail(kDelegateNotLoaded);
     return;
   }
+  // The slot the host keeps for us may still hold what an earlier instance
+  // of the carried module left there: memory of a library now unloaded.
+  if (s.pluginData != nullptr) *s.pluginData = 0;
   s.delegateEntry =
       reinterpret_cast<sdk::PluginEntry>(platform::findExport(s.delegateLibrary, kDelegateEntry));
   if (s.delegateEntry == nullptr) fail(kDelegateNoEntry);
@@ -89,9 +117,18 @@ void forwardRead() {
   ModuleState& s = moduleState();
   sdk::FormatRecord* block = s.formatParamBlock;
   if (block == nullptr) return;
+  // Until ReadPrepare of this operation has recorded the host's own name and
+  // handle there is nothing to put back, so the host's fields stay untouched.
+  if (!s.readPrepared) {
+    if (s.errorFlag == 0) s.errorFlag = 1;
+    return;
+  }
   // A host without an FSSpec gets no name swapped into it.
   if (block->fileSpec != nullptr) writeName(*block->fileSpec, s.tempPngPath);
   block->dataFork = s.tempPngHandle;
+  // Without the temporary PNG the carried module would read whatever file
+  // the invalid handle happens to name.
+  if (s.tempPngHandle == platform::kInvalidFile && s.errorFlag == 0) s.errorFlag = 1;
   callDelegate();
   if (block->fileSpec != nullptr) writeName(*block->fileSpec, s.hostFileName);
   block->dataFork = s.hostDataFork;
@@ -105,6 +142,9 @@ void forwardWrite() {
   if (swap) {
     s.hostDataFork = block->dataFork;
     block->dataFork = s.tempPngHandle;
+    // The carried module must never write PNG bytes into a handle that is
+    // not our temporary file.
+    if (s.tempPngHandle == platform::kInvalidFile && s.errorFlag == 0) s.errorFlag = 1;
   }
   // Without a parameter block there is nothing the carried module could use.
   if (block != nullptr) callDelegate();
@@ -114,28 +154,30 @@ void forwardWrite() {
 void finishRead() {
   ModuleState& s = moduleState();
   s.cleanedUp = true;
-  if (s.delegateLibrary != nullptr) platform::unloadLibrary(s.delegateLibrary);
-  s.delegateLibrary = nullptr;
-  s.delegateEntry = nullptr;
-  deleteIfExists(tempFile(kDelegateFileName));
+  unloadAndDeleteDelegate();
   closeTempPng();
   deleteIfExists(s.tempPngPath);
 }
 
 void finishWriteCleanup() {
   ModuleState& s = moduleState();
-  s.cleanedUp = true;
   // The buffer still referenced by data belongs to the carried module, which
   // made it with its own allocator; only it may release it.
   if (s.formatParamBlock != nullptr) s.formatParamBlock->data = nullptr;
+  releaseOperation();
+}
+
+void releaseOperation() {
+  ModuleState& s = moduleState();
+  s.cleanedUp = true;
   closeTempPng();
   deleteIfExists(s.tempPngPath);
-  deleteIfExists(tempFile("IcoTempSaveAs.ico"));
-  deleteIfExists(tempFile("IcoTempSaveAs.txt"));
-  if (s.delegateLibrary != nullptr) platform::unloadLibrary(s.delegateLibrary);
-  s.delegateLibrary = nullptr;
-  s.delegateEntry = nullptr;
-  deleteIfExists(tempFile(kDelegateFileName));
+  // The parked destination belongs to a save; a read never made it.
+  if (s.destinationCopy) {
+    deleteIfExists(tempFile("IcoTempSaveAs.ico"));
+    deleteIfExists(tempFile("IcoTempSaveAs.txt"));
+  }
+  unloadAndDeleteDelegate();
   s.destinationCopy.reset();
   s.pngReadBack.reset();
   s.captureBuffer.reset();

@@ -17,10 +17,12 @@ constexpr char kDelegateEntry[] = "ENTRYPOINT1";
 constexpr char kNoDelegatePath[] = "Error: Can't find path to Png.8bi";
 constexpr char kDelegateNotLoaded[] = "Error during loading Png.8bi";
 constexpr char kDelegateNoEntry[] = "Error getting ENTRYPOINT1 Adress in Png.8bi";
+// Followed by the path of the file.
+constexpr char kCannotCreateTemporary[] = "Error: can't create temporary file ";
 
-// Sets tempFolder and writes the carried module there unless a file of that
-// name already exists; returns its path, or an empty string when there is
-// no file to load.
+// Sets tempFolder and writes the carried module into a private folder under
+// it, unless a file there already holds exactly its bytes; returns its path,
+// or an empty string when there is no file to load.
 std::string extractDelegate(platform::ModuleHandle resources);
 // Fills delegateLibrary and delegateEntry, or sets errorFlag with a message.
 void loadDelegate(platform::ModuleHandle resources);
@@ -30,5 +32,9 @@ void forwardWrite();
 
 void finishRead();
 void finishWriteCleanup();
+// What both finishes release, for an operation a host abandoned: the carried
+// module and its file, the temporary files and the buffers. Leaves the
+// host's parameter block alone.
+void releaseOperation();
 
 }  // namespace icofmt::host

@@ -43,6 +43,32 @@ void dispatchGuarded() {
   }
 }
 
+// Whether this selector starts an operation of its own. A host may abandon an
+// operation without its Finish (giving up after EstimateFinish, say); what
+// that operation left must not leak into the next one.
+bool beginsOperation(const ModuleState& s) {
+  switch (s.selector) {
+    case formatSelectorReadPrepare:
+    case formatSelectorOptionsPrepare:
+      return true;
+    case formatSelectorEstimatePrepare:  // a plain save starts here
+      return s.lastSucceeded != formatSelectorOptionsFinish;
+    case formatSelectorWritePrepare:  // a host may skip the estimate
+      return s.lastSucceeded != formatSelectorOptionsFinish &&
+             s.lastSucceeded != formatSelectorEstimateFinish;
+    default:
+      return false;
+  }
+}
+
+// A state no selector has touched since the last reset is left as it is.
+void releaseAndReset() {
+  ModuleState& s = moduleState();
+  if (s.firstCall) return;
+  if (!s.cleanedUp) releaseOperation();
+  resetModuleState();
+}
+
 // Hosts keep the module loaded, so an operation that is over releases what it
 // holds and leaves the state as a fresh load would.
 void endOperationIfOver() {
@@ -50,7 +76,10 @@ void endOperationIfOver() {
   std::int16_t selector = s.selector;
   bool over = selector == formatSelectorReadFinish || selector == formatSelectorWriteFinish ||
               (s.errorFlag != 0 && errorEndsOperation(selector));
-  if (!over) return;
+  if (!over) {
+    if (s.errorFlag == 0 && (isRead(selector) || isWrite(selector))) s.lastSucceeded = selector;
+    return;
+  }
   if (!s.cleanedUp && !s.firstCall) {
     if (isRead(selector))
       finishRead();
@@ -62,13 +91,35 @@ void endOperationIfOver() {
 
 }  // namespace
 
+// Hosts send a Finish exactly when its Start succeeded, even after a failed
+// Continue; so an error ends the operation at a Prepare or a Start, and at the
+// Finish of the options and estimate steps, which no Finish follows.
 bool errorEndsOperation(std::int16_t selector) {
-  return selector == formatSelectorReadPrepare || selector == formatSelectorReadStart ||
-         (selector >= formatSelectorOptionsPrepare && selector <= formatSelectorWriteStart);
+  switch (selector) {
+    case formatSelectorReadPrepare:
+    case formatSelectorReadStart:
+    case formatSelectorOptionsPrepare:
+    case formatSelectorOptionsStart:
+    case formatSelectorOptionsFinish:
+    case formatSelectorEstimatePrepare:
+    case formatSelectorEstimateStart:
+    case formatSelectorEstimateFinish:
+    case formatSelectorWritePrepare:
+    case formatSelectorWriteStart:
+      return true;
+    default:
+      return false;
+  }
 }
 
 void readDispatch() {
   ModuleState& s = moduleState();
+  // A read selector of no prepared operation (a ReadFinish after a failed
+  // ReadStart ended it, say) has nothing to read and must not load anything.
+  if (s.selector != formatSelectorReadPrepare && !s.readPrepared) {
+    if (s.selector != formatSelectorReadFinish) s.errorFlag = 1;
+    return;
+  }
   if (s.firstCall) {
     s.firstCall = false;
     loadDelegate(platform::ownModule());
@@ -77,6 +128,7 @@ void readDispatch() {
   switch (s.selector) {
     case formatSelectorReadPrepare:
       prepareRead();
+      s.readPrepared = true;
       forwardRead();
       break;
     case formatSelectorReadStart:
@@ -104,9 +156,15 @@ void writeDispatch() {
     s.assemblyBuffer.emplace();
   }
   if (s.selector == formatSelectorWritePrepare) {
-    if (s.tempPngHandle > 0) platform::closeFile(s.tempPngHandle);
+    if (s.tempPngHandle != platform::kInvalidFile) platform::closeFile(s.tempPngHandle);
     s.tempPngHandle =
-        platform::createFile(s.tempPngPath, platform::FileAccess::ReadWrite, platform::FileShare::None);
+        s.tempPngPath.empty()
+            ? platform::kInvalidFile
+            : platform::createFile(s.tempPngPath, platform::FileAccess::ReadWrite, platform::FileShare::None);
+    if (s.tempPngHandle == platform::kInvalidFile && s.errorFlag == 0) {
+      s.errorFlag = 1;
+      platform::messageBox(kCannotCreateTemporary + s.tempPngPath, "Error", platform::MessageButtons::Ok);
+    }
   }
   if (s.errorFlag != 0) return;
   switch (s.selector) {
@@ -148,6 +206,12 @@ std::int16_t pluginMain(std::int16_t selector, FormatRecord* formatParamBlock, s
                         std::int16_t* result) {
   if (result != nullptr) *result = 0;
   ModuleState& s = moduleState();
+  s.selector = selector;
+  try {
+    if (beginsOperation(s)) releaseAndReset();
+  } catch (...) {
+    resetModuleState();
+  }
   s.errorFlag = 0;
   s.selector = selector;
   s.formatParamBlock = formatParamBlock;

@@ -1,7 +1,8 @@
 #pragma once
 // The module-wide state of one open or save operation. Hosts keep the module
 // loaded between operations, so the state returns to these initial values at
-// the end of every operation (resetModuleState).
+// the end of every operation, and at the start of the next one when a host
+// abandoned the last without a Finish (resetModuleState).
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -25,8 +26,10 @@ struct ModuleState {
   platform::ModuleHandle delegateLibrary = nullptr;
   sdk::PluginEntry delegateEntry = nullptr;
   std::string tempFolder;
+  // The carried module's file, once written (in a private folder on POSIX).
+  std::string delegateFile;
   std::string tempPngPath;
-  platform::FileHandle tempPngHandle = 0;
+  platform::FileHandle tempPngHandle = platform::kInvalidFile;
   std::string hostFileName;
   std::intptr_t hostDataFork = 0;
   std::string iconPath;
@@ -39,6 +42,12 @@ struct ModuleState {
   platform::HookHandle hookHandle = nullptr;
   // The operation's clean-up has run (finishRead or finishWriteCleanup).
   bool cleanedUp = false;
+  // ReadPrepare of this operation recorded the host's file fields; until then
+  // nothing may be written into them.
+  bool readPrepared = false;
+  // The last selector of this operation that succeeded (0: none yet); tells
+  // a save that goes on from one that starts afresh.
+  std::int16_t lastSucceeded = 0;
 
   // Recorded at WritePrepare.
   std::int32_t imageWidth = 0;

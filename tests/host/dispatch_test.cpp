@@ -23,22 +23,18 @@ void writeFile(const std::string& path, const std::string& text) {
 }
 
 TEST_F(HostTest, ReadSelectorsReachTheCarriedModuleWithTheTemporaryPng) {
-  // The temporary PNG is ReadPrepare's to make; stand in for it here.
   std::string png = path("app.png");
-  writeFile(png, "png");
   ASSERT_EQ(call(sdk::formatSelectorAbout), 0);  // loads nothing
-  moduleState().tempPngPath = png;
-  moduleState().tempPngHandle = open(png.c_str(), O_RDONLY);
-  ASSERT_GT(moduleState().tempPngHandle, 0);
-  std::intptr_t tempHandle = moduleState().tempPngHandle;
-
+  std::intptr_t tempHandle = platform::kInvalidFile;
   for (std::int16_t selector = 1; selector <= 4; ++selector) {
     ASSERT_EQ(call(selector), 0);
+    if (selector == 1) tempHandle = moduleState().tempPngHandle;
+    EXPECT_NE(tempHandle, platform::kInvalidFile);
     // The host's own name and handle are back after every call.
-    EXPECT_EQ(name(), "C:\\icons\\app.ico");
+    EXPECT_EQ(name(), iconPath);
     EXPECT_EQ(block.dataFork, kHostFork);
     if (selector == 1) {
-      EXPECT_TRUE(exists("RESICO.dll"));
+      EXPECT_TRUE(carriedExists());
     }
   }
   ASSERT_EQ(recorder.callCount, 4);
@@ -48,11 +44,12 @@ TEST_F(HostTest, ReadSelectorsReachTheCarriedModuleWithTheTemporaryPng) {
     EXPECT_EQ(recorder.calls[i].dataFork, tempHandle);
   }
   // ReadFinish released everything and left the state as a fresh load.
-  EXPECT_FALSE(exists("RESICO.dll"));
+  EXPECT_FALSE(carriedExists());
+  EXPECT_FALSE(std::filesystem::exists(folder + "icofmt-" + std::to_string(getuid())));
   EXPECT_FALSE(exists("app.png"));
   EXPECT_TRUE(loaded().empty());
   EXPECT_TRUE(moduleState().firstCall);
-  EXPECT_EQ(moduleState().tempPngHandle, 0);
+  EXPECT_EQ(moduleState().tempPngHandle, platform::kInvalidFile);
 }
 
 TEST_F(HostTest, WriteSelectorsSwapOnlyTheDataForkAndOnlyFromWritePrepare) {
@@ -62,7 +59,7 @@ TEST_F(HostTest, WriteSelectorsSwapOnlyTheDataForkAndOnlyFromWritePrepare) {
   for (std::int16_t selector = 5; selector <= 16; ++selector) {
     ASSERT_EQ(call(selector), 0) << selector;
     EXPECT_EQ(block.dataFork, kHostFork);
-    EXPECT_EQ(name(), "C:\\icons\\app.ico");
+    EXPECT_EQ(name(), iconPath);
     if (selector == 5) {
       EXPECT_TRUE(moduleState().destinationCopy && moduleState().captureBuffer);
       EXPECT_EQ(moduleState().tempPngPath, folder + "tmpPNG234.png");
@@ -70,21 +67,22 @@ TEST_F(HostTest, WriteSelectorsSwapOnlyTheDataForkAndOnlyFromWritePrepare) {
     if (selector == 13) {
       EXPECT_TRUE(exists("tmpPNG234.png"));
       tempHandle = moduleState().tempPngHandle;
-      EXPECT_GT(tempHandle, 0);
+      EXPECT_NE(tempHandle, platform::kInvalidFile);
     }
   }
   ASSERT_EQ(recorder.callCount, 12);
   for (int i = 0; i < 12; ++i) {
     const RecordedCall& c = recorder.calls[i];
     EXPECT_EQ(c.selector, i + 5);
-    EXPECT_STREQ(c.name, "C:\\icons\\app.ico");
+    EXPECT_EQ(c.name, iconPath);
     EXPECT_EQ(c.dataFork, c.selector >= 13 ? tempHandle : kHostFork) << c.selector;
     // The options hook exists only around OptionsStart.
     EXPECT_EQ(c.hooksInstalled, c.selector == 6 ? 1 : 0) << c.selector;
   }
   EXPECT_EQ(platform::scripted::installedHooks(), 0);
-  for (const char* file : {"tmpPNG234.png", "RESICO.dll", "IcoTempSaveAs.ico", "IcoTempSaveAs.txt"})
+  for (const char* file : {"tmpPNG234.png", "IcoTempSaveAs.ico", "IcoTempSaveAs.txt"})
     EXPECT_FALSE(exists(file)) << file;
+  EXPECT_FALSE(carriedExists());
   EXPECT_TRUE(loaded().empty());
   EXPECT_FALSE(moduleState().destinationCopy.has_value());
   EXPECT_TRUE(moduleState().firstCall);
@@ -93,28 +91,45 @@ TEST_F(HostTest, WriteSelectorsSwapOnlyTheDataForkAndOnlyFromWritePrepare) {
 TEST_F(HostTest, SelectorsOutsideOneToSixteenDoNothing) {
   for (std::int16_t selector : {0, 17, 18, 41, -1, -32768}) EXPECT_EQ(call(selector), 0) << selector;
   EXPECT_EQ(recorder.callCount, 0);
-  EXPECT_FALSE(exists("RESICO.dll"));
+  EXPECT_FALSE(carriedExists());
   EXPECT_TRUE(loaded().empty());
   EXPECT_TRUE(platform::scripted::messageBoxes().empty());
   EXPECT_TRUE(moduleState().firstCall);
 }
 
+// The carried module's resource replaced by other bytes, for as long as it lives.
+struct CarriedBytes {
+  std::vector<std::uint8_t> bytes;
+  explicit CarriedBytes(std::vector<std::uint8_t> b) : bytes(std::move(b)) {
+    carriedResourceEntry().data = bytes.data();
+    carriedResourceEntry().size = bytes.size();
+  }
+  ~CarriedBytes() {
+    static const std::vector<std::uint8_t> original = recordingModuleBytes();
+    carriedResourceEntry().data = original.data();
+    carriedResourceEntry().size = original.size();
+  }
+};
+
+std::vector<std::uint8_t> bytesOf(const char* text) { return {text, text + std::strlen(text)}; }
+
 TEST_F(HostTest, LoadingFailuresShowTheirMessageAndSkipTheSelector) {
   struct Case {
     const char* message;
-    std::function<void()> prepare;
+    std::function<std::vector<std::uint8_t>()> carried;
+    bool resourceMissing;
   };
-  std::string platformLibrary = ICOFMT_PLATFORM_LIBRARY;
   std::vector<Case> cases = {
-      {"Error: Can't find path to Png.8bi", [] { carriedResourceEntry().name = "MISSING"; }},
-      {"Error during loading Png.8bi", [&] { writeFile(path("RESICO.dll"), "not a library"); }},
+      {"Error: Can't find path to Png.8bi", [] { return recordingModuleBytes(); }, true},
+      {"Error during loading Png.8bi", [] { return bytesOf("not a library"); }, false},
       {"Error getting ENTRYPOINT1 Adress in Png.8bi",
-       [&] { std::filesystem::copy_file(platformLibrary, path("RESICO.dll")); }},
+       [] { return *platform::readWholeFile(ICOFMT_PLATFORM_LIBRARY); }, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.message);
     platform::scripted::reset();
-    c.prepare();
+    CarriedBytes carried(c.carried());
+    if (c.resourceMissing) carriedResourceEntry().name = "MISSING";
     EXPECT_EQ(call(sdk::formatSelectorReadPrepare), 1);
     EXPECT_EQ(recorder.callCount, 0);
     ASSERT_EQ(platform::scripted::messageBoxes().size(), 1u);
@@ -123,43 +138,68 @@ TEST_F(HostTest, LoadingFailuresShowTheirMessageAndSkipTheSelector) {
     // The failed operation is over: nothing stays loaded, the next one loads afresh.
     EXPECT_TRUE(loaded().empty());
     EXPECT_TRUE(moduleState().firstCall);
+    EXPECT_FALSE(carriedExists());
     carriedResourceEntry().name = "RESDLL";
-    std::filesystem::remove(path("RESICO.dll"));
   }
   EXPECT_EQ(call(sdk::formatSelectorReadPrepare), 0);
   EXPECT_EQ(recorder.callCount, 1);
 }
 
 TEST_F(HostTest, WritePrepareCreatesTheTemporaryPngEvenAfterAFailedLoad) {
-  writeFile(path("RESICO.dll"), "not a library");
+  CarriedBytes carried(bytesOf("not a library"));
   host::ModuleState& s = moduleState();
   s.selector = sdk::formatSelectorWritePrepare;
   s.formatParamBlock = &block;
   host::writeDispatch();
   EXPECT_EQ(s.errorFlag, 1);
   EXPECT_FALSE(s.firstCall);
-  EXPECT_GT(s.tempPngHandle, 0);
+  EXPECT_NE(s.tempPngHandle, platform::kInvalidFile);
   EXPECT_TRUE(exists("tmpPNG234.png"));
-  host::finishWriteCleanup();
+  abandon();
 
   // Through PluginMain the failed operation also cleans up after itself.
-  host::resetModuleState();
-  writeFile(path("RESICO.dll"), "not a library");
   EXPECT_EQ(call(sdk::formatSelectorWritePrepare), 1);
   EXPECT_EQ(recorder.callCount, 0);
   EXPECT_FALSE(exists("tmpPNG234.png"));
   EXPECT_EQ(block.dataFork, kHostFork);
 }
 
-TEST_F(HostTest, ReadingWithoutAParameterBlockCallsNothing) {
-  EXPECT_EQ(call(sdk::formatSelectorReadStart, nullptr), 0);
+TEST_F(HostTest, ReadSelectorsOfNoPreparedOperationLeaveTheHostsFieldsAlone) {
+  EXPECT_EQ(call(sdk::formatSelectorReadStart, nullptr), 1);
+  EXPECT_EQ(call(sdk::formatSelectorReadContinue), 1);
+  EXPECT_EQ(call(sdk::formatSelectorReadFinish), 0);
   EXPECT_EQ(recorder.callCount, 0);
-  // A host without an FSSpec gets its handle swapped, not a name.
-  block.fileSpec = nullptr;
-  EXPECT_EQ(call(sdk::formatSelectorReadContinue), 0);
-  ASSERT_EQ(recorder.callCount, 1);
-  EXPECT_FALSE(recorder.calls[0].name[0]);
-  EXPECT_EQ(block.dataFork, 0);  // the host fork ReadPrepare would have recorded
+  EXPECT_TRUE(loaded().empty());
+
+  // A ReadFinish after a failed ReadStart only cleans up: the host's name and
+  // handle are its own, and nothing is loaded again.
+  recorder.resultFor[sdk::formatSelectorReadStart] = -30501;
+  ASSERT_EQ(call(sdk::formatSelectorReadPrepare), 0);
+  ASSERT_EQ(call(sdk::formatSelectorReadStart), -30501);
+  block.dataFork = 77;
+  setName("D:\\elsewhere.ico");
+  EXPECT_EQ(call(sdk::formatSelectorReadFinish), 0);
+  EXPECT_EQ(recorder.callCount, 2);
+  EXPECT_EQ(name(), "D:\\elsewhere.ico");
+  EXPECT_EQ(block.dataFork, 77);
+  EXPECT_TRUE(loaded().empty());
+  EXPECT_FALSE(carriedExists());
+}
+
+TEST_F(HostTest, SelectorsWithoutTheTemporaryPngNeverReachTheCarriedModule) {
+  // A write selector with no WritePrepare before it has no file to give.
+  EXPECT_EQ(call(sdk::formatSelectorWriteContinue), 1);
+  EXPECT_EQ(recorder.callCount, 0);
+  EXPECT_EQ(block.dataFork, kHostFork);
+  abandon();
+  // Nor does a prepared read whose temporary PNG could not be opened.
+  ASSERT_EQ(call(sdk::formatSelectorReadPrepare), 0);
+  int calls = recorder.callCount;
+  host::ModuleState& s = moduleState();
+  if (s.tempPngHandle != platform::kInvalidFile) platform::closeFile(s.tempPngHandle);
+  s.tempPngHandle = platform::kInvalidFile;
+  EXPECT_EQ(call(sdk::formatSelectorReadStart), 1);
+  EXPECT_EQ(recorder.callCount, calls);
 }
 
 TEST_F(HostTest, AFailedStepStillSwapsTheFileFieldsButCallsNothing) {
@@ -181,11 +221,11 @@ TEST_F(HostTest, AnErrorOfTheCarriedModuleReachesTheHostAndTheOperationStillEnds
   recorder.resultFor[sdk::formatSelectorReadStart] = -30501;
   EXPECT_EQ(call(sdk::formatSelectorReadPrepare), 0);
   EXPECT_EQ(call(sdk::formatSelectorReadStart), -30501);
-  EXPECT_EQ(name(), "C:\\icons\\app.ico");
+  EXPECT_EQ(name(), iconPath);
   EXPECT_EQ(block.dataFork, kHostFork);
   // The host sends no ReadFinish after a failed ReadStart.
   EXPECT_TRUE(loaded().empty());
-  EXPECT_FALSE(exists("RESICO.dll"));
+  EXPECT_FALSE(carriedExists());
   EXPECT_TRUE(moduleState().firstCall);
 }
 
@@ -198,37 +238,35 @@ TEST_F(HostTest, WriteFinishCleansUpAfterAnErrorAndLeavesTheCarriedBufferToItsMa
   EXPECT_EQ(call(sdk::formatSelectorWriteFinish), -36);
   // Freeing this buffer here would be freeing memory we never allocated.
   EXPECT_EQ(block.data, nullptr);
-  for (const char* file : {"tmpPNG234.png", "RESICO.dll", "IcoTempSaveAs.ico", "IcoTempSaveAs.txt"})
+  for (const char* file : {"tmpPNG234.png", "IcoTempSaveAs.ico", "IcoTempSaveAs.txt"})
     EXPECT_FALSE(exists(file)) << file;
+  EXPECT_FALSE(carriedExists());
   EXPECT_TRUE(loaded().empty());
   EXPECT_TRUE(moduleState().firstCall);
 }
 
-TEST_F(HostTest, AnExistingCarriedModuleFileIsUsedUnchangedAndDeletedAtTheEnd) {
-  std::vector<std::uint8_t> bytes = recordingModuleBytes();
-  bytes.insert(bytes.end(), {'m', 'a', 'r', 'k'});  // still loads, but differs from RESDLL
-  ASSERT_TRUE(platform::writeWholeFile(path("RESICO.dll"), bytes));
+TEST_F(HostTest, OnlyTheCarriedBytesAreEverLoaded) {
+  // A library planted under the carried module's name, where it used to be
+  // written and in our own folder, is never what runs.
+  std::filesystem::create_directory(folder + "icofmt-" + std::to_string(getuid()));
+  std::filesystem::permissions(carriedPath().substr(0, carriedPath().rfind('/')),
+                               std::filesystem::perms::owner_all);
+  auto planted = *platform::readWholeFile(ICOFMT_PLATFORM_LIBRARY);  // has no ENTRYPOINT1
+  ASSERT_TRUE(platform::writeWholeFile(path("RESICO.dll"), planted));
+  ASSERT_TRUE(platform::writeWholeFile(carriedPath(), planted));
   ASSERT_EQ(call(sdk::formatSelectorReadPrepare), 0);
-  EXPECT_EQ(platform::readWholeFile(path("RESICO.dll")), bytes);
   EXPECT_EQ(recorder.callCount, 1);
+  EXPECT_EQ(platform::readWholeFile(carriedPath()), recordingModuleBytes());
   ASSERT_EQ(call(sdk::formatSelectorReadFinish), 0);
-  EXPECT_FALSE(exists("RESICO.dll"));
-}
+  EXPECT_FALSE(carriedExists());
 
-TEST_F(HostTest, WithoutASystemTemporaryFolderTheFallbackIsUsed) {
-  unsetenv("TMPDIR");
-  EXPECT_EQ(platform::tempFolder(), "/tmp/");
-  setenv("TMPDIR", "", 1);
-  EXPECT_EQ(platform::tempFolder(), "/tmp/");
-  if (platform::fileExists("/tmp/RESICO.dll")) GTEST_SKIP() << "another RESICO.dll is in /tmp";
-  ASSERT_EQ(call(sdk::formatSelectorOptionsPrepare), 0);
-  EXPECT_EQ(moduleState().tempFolder, "/tmp/");
-  EXPECT_EQ(moduleState().tempPngPath, "/tmp/tmpPNG234.png");
-  EXPECT_TRUE(platform::fileExists("/tmp/RESICO.dll"));
-  EXPECT_EQ(recorder.callCount, 1);
-  for (std::int16_t selector = 13; selector <= 16; ++selector) ASSERT_EQ(call(selector), 0);
-  EXPECT_FALSE(platform::fileExists("/tmp/RESICO.dll"));
-  EXPECT_FALSE(platform::fileExists("/tmp/tmpPNG234.png"));
+  // A folder of that name that others may write into is refused.
+  std::filesystem::create_directory(folder + "icofmt-" + std::to_string(getuid()));
+  std::filesystem::permissions(folder + "icofmt-" + std::to_string(getuid()), std::filesystem::perms::all);
+  EXPECT_EQ(call(sdk::formatSelectorReadPrepare), 1);
+  ASSERT_EQ(platform::scripted::messageBoxes().size(), 1u);
+  EXPECT_EQ(platform::scripted::messageBoxes()[0].text, "Error: Can't find path to Png.8bi");
+  EXPECT_EQ(recorder.callCount, 2);
 }
 
 // Counts the dialog messages a hook installed before ours still sees.
@@ -272,7 +310,7 @@ TEST_F(HostTest, TheOptionsHookConfirmsOnlyThePngOptionsDialog) {
     EXPECT_EQ(platform::scripted::deliveredPosts(platform::kBmClick), c.clicks);
     EXPECT_EQ(outerSeen, c.passedOn);
     EXPECT_EQ(platform::scripted::installedHooks(), 1);  // ours is gone again
-    host::resetModuleState();
+    abandon();
   }
   platform::removeHook(outerHook);
 }
@@ -281,6 +319,47 @@ TEST_F(HostTest, TheCaptionComparisonUsesTheTrimmedFirst256Characters) {
   EXPECT_EQ(host::trimmedCaption("\x01 PNG Options\x7f"), "PNG Options\x7f");
   EXPECT_EQ(host::trimmedCaption(std::string(250, ' ') + "PNG Options"), "PNG Op");
   EXPECT_EQ(host::trimmedCaption(""), "");
+}
+
+TEST_F(HostTest, AFailedContinueLeavesTheOperationToItsFinish) {
+  for (std::int16_t failing : {sdk::formatSelectorOptionsContinue, sdk::formatSelectorEstimateContinue}) {
+    SCOPED_TRACE(failing);
+    recorder = Recorder{};
+    recorder.resultFor[failing] = -128;
+    abandon();
+    for (std::int16_t selector = failing - 2; selector < failing; ++selector) ASSERT_EQ(call(selector), 0);
+    ASSERT_EQ(call(failing), -128);
+    // The host still sends the Finish: it reaches the module that is loaded.
+    EXPECT_FALSE(moduleState().firstCall);
+    EXPECT_EQ(call(static_cast<std::int16_t>(failing + 1)), 0);
+    EXPECT_EQ(loaded().size(), 1u);
+    EXPECT_EQ(recorder.callCount, 4);
+    EXPECT_EQ(recorder.calls[3].slot, kRecordingModuleGlobals);  // the same instance
+  }
+}
+
+TEST_F(HostTest, AnAbandonedOperationIsReleasedByTheNextOne) {
+  // A save given up after its estimate: no WriteFinish ever comes.
+  for (std::int16_t selector = 5; selector <= 12; ++selector) ASSERT_EQ(call(selector), 0);
+  moduleState().destinationCopy->assign({1, 2, 3});
+  ASSERT_EQ(call(sdk::formatSelectorReadPrepare), 0);
+  EXPECT_EQ(loaded().size(), 1u);
+  EXPECT_FALSE(moduleState().destinationCopy.has_value());
+  // The new instance of the carried module starts from an empty data slot.
+  EXPECT_EQ(recorder.calls[8].selector, sdk::formatSelectorReadPrepare);
+  EXPECT_EQ(recorder.calls[8].slot, 0);
+  EXPECT_EQ(recorder.calls[7].slot, kRecordingModuleGlobals);
+
+  // A plain save after an abandoned read starts afresh too, and one that
+  // follows its own options goes on.
+  ASSERT_EQ(call(sdk::formatSelectorEstimatePrepare), 0);
+  EXPECT_EQ(recorder.calls[9].slot, 0);
+  EXPECT_TRUE(moduleState().destinationCopy.has_value());
+  EXPECT_FALSE(exists("app.png"));
+  for (std::int16_t selector = 5; selector <= 9; ++selector) ASSERT_EQ(call(selector), 0);
+  EXPECT_EQ(recorder.calls[10].slot, 0);
+  EXPECT_EQ(recorder.calls[14].slot, kRecordingModuleGlobals);
+  EXPECT_EQ(loaded().size(), 1u);
 }
 
 TEST_F(HostTest, OneLoadOfTheModuleServesOperationAfterOperation) {

@@ -3,12 +3,14 @@
 // Recorder in the data slot, and a private temporary folder per test.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "host/delegate.h"
 #include "host/dispatch.h"
 #include "host/module_state.h"
 #include "platform/files.h"
@@ -35,15 +37,25 @@ class HostTest : public ::testing::Test {
     host::resetModuleState();
     platform::scripted::reset();
     carriedResourceEntry().name = "RESDLL";
-    setName("C:\\icons\\app.ico");
+    icofmt_test_recorder = &recorder;
+    iconPath = folder + "app.ico";
+    ASSERT_TRUE(platform::writeWholeFile(iconPath, kOnePixelIcon));
+    setName(iconPath);
     block.fileSpec = &spec;
     block.dataFork = kHostFork;
   }
 
   void TearDown() override {
-    host::resetModuleState();
+    abandon();
+    icofmt_test_recorder = nullptr;
     std::filesystem::remove_all(folder);
     unsetenv("TMPDIR");
+  }
+
+  // Drops the operation in progress as a host that unloads the module would.
+  void abandon() {
+    host::releaseOperation();
+    host::resetModuleState();
   }
 
   void setName(const std::string& name) {
@@ -54,8 +66,7 @@ class HostTest : public ::testing::Test {
 
   std::int16_t call(std::int16_t selector, sdk::FormatRecord* parameters) {
     std::int16_t result = 12345;
-    std::int16_t returned =
-        host::pluginMain(selector, parameters, reinterpret_cast<std::intptr_t*>(&recorder), &result);
+    std::int16_t returned = host::pluginMain(selector, parameters, &dataSlot, &result);
     EXPECT_EQ(returned, result);
     return result;
   }
@@ -63,12 +74,26 @@ class HostTest : public ::testing::Test {
 
   std::string path(const char* file) const { return folder + file; }
   bool exists(const char* file) const { return platform::fileExists(path(file)); }
+  // Where the carried module's file goes: a folder of our own.
+  std::string carriedPath() const { return folder + "icofmt-" + std::to_string(getuid()) + "/RESICO.dll"; }
+  bool carriedExists() const { return platform::fileExists(carriedPath()); }
+
+  // One 1 x 1 image at 32 bits, opaque red.
+  static constexpr std::uint8_t kOnePixelIcon[] = {
+      0,  0, 1,   0,   1, 0,                                                // header: icon, one image
+      1,  1, 0,   0,   1, 0, 32, 0, 48, 0, 0, 0, 22, 0, 0,  0,              // 1 x 1, 32 bits, 48 bytes at 22
+      40, 0, 0,   0,   1, 0, 0,  0, 2,  0, 0, 0, 1,  0, 32, 0, 0, 0, 0, 0,  // info header, height doubled
+      0,  0, 0,   0,   0, 0, 0,  0, 0,  0, 0, 0, 0,  0, 0,  0, 0, 0, 0, 0,
+      0,  0, 255, 255,  // the pixel: blue, green, red, alpha
+      0,  0, 0,   0};   // the AND mask row, padded
 
   static constexpr std::intptr_t kHostFork = 4242;
+  std::string iconPath;
   std::string folder;
   sdk::FSSpec spec{};
   sdk::FormatRecord block{};
   Recorder recorder;
+  std::intptr_t dataSlot = 0;  // the host's slot for the module's data
 };
 
 }  // namespace icofmt::test

@@ -22,10 +22,10 @@ TEST_F(HostTest, TheBuiltModuleCarriesItsPropertyListAndTheStandInModule) {
   std::int16_t result = 7;
   entry(sdk::formatSelectorReadPrepare, &block, nullptr, &result);
   EXPECT_EQ(result, 0);
-  EXPECT_EQ(platform::readWholeFile(path("RESICO.dll")), standIn);
+  EXPECT_EQ(platform::readWholeFile(carriedPath()), standIn);
   entry(sdk::formatSelectorReadFinish, &block, nullptr, &result);
   EXPECT_EQ(result, 0);
-  EXPECT_FALSE(exists("RESICO.dll"));
+  EXPECT_FALSE(carriedExists());
   platform::unloadLibrary(module);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
-// What the recording carried module saw and how it answers. The tests hand it
-// over through the host's data slot, which the module passes on unchanged.
+// What the recording carried module saw and how it answers. The test program
+// exports icofmt_test_recorder, which the module finds by name; the host's
+// data slot is the module's own, as for any carried module.
 #include <cstdint>
 
 namespace icofmt::test {
@@ -11,6 +12,7 @@ struct RecordedCall {
   std::intptr_t dataFork;
   char name[256];  // the FSSpec's name, as a C string
   int hooksInstalled;
+  std::intptr_t slot;  // what the data slot held on entry
 };
 
 struct Recorder {
@@ -27,3 +29,10 @@ struct Recorder {
 };
 
 }  // namespace icofmt::test
+
+// The Recorder of the running test, or null.
+extern "C" icofmt::test::Recorder* icofmt_test_recorder;
+
+// What the recording module keeps in the data slot, as modules that hold
+// their globals there do.
+constexpr std::intptr_t kRecordingModuleGlobals = 0x5107;

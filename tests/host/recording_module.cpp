@@ -1,5 +1,7 @@
 // A carried module for the tests: records each call and what the parameter
 // block held, and answers as the Recorder in the data slot says.
+#include <dlfcn.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -15,7 +17,8 @@ extern "C" __attribute__((visibility("default"))) void ENTRYPOINT1(std::int16_t 
                                                                    icofmt::sdk::FormatRecord* block,
                                                                    std::intptr_t* data,
                                                                    std::int16_t* result) {
-  auto* recorder = reinterpret_cast<Recorder*>(data);
+  auto* slot = reinterpret_cast<Recorder**>(dlsym(RTLD_DEFAULT, "icofmt_test_recorder"));
+  Recorder* recorder = slot != nullptr ? *slot : nullptr;
   if (recorder == nullptr) return;
   if (recorder->callCount < 64) {
     auto& call = recorder->calls[recorder->callCount];
@@ -27,7 +30,9 @@ extern "C" __attribute__((visibility("default"))) void ENTRYPOINT1(std::int16_t 
       call.name[block->fileSpec->name[0]] = '\0';
     }
     call.hooksInstalled = icofmt::platform::scripted::installedHooks();
+    call.slot = data != nullptr ? *data : -1;
   }
+  if (data != nullptr && *data == 0) *data = kRecordingModuleGlobals;
   ++recorder->callCount;
   if (selector == icofmt::sdk::formatSelectorOptionsStart && recorder->optionsCaption != nullptr) {
     icofmt::platform::Form form;

@@ -31,3 +31,5 @@ __attribute__((visibility("default"))) icofmt::platform::ResourceEntry icofmt_re
 }
 
 icofmt::platform::ResourceEntry& icofmt::test::carriedResourceEntry() { return icofmt_resources[0]; }
+
+__attribute__((visibility("default"))) icofmt::test::Recorder* icofmt_test_recorder = nullptr;

@@ -1,5 +1,6 @@
 #include "platform/folders.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -13,6 +14,23 @@ std::string tempFolder() {
   std::string folder = dir;
   if (folder.back() != '/') folder += '/';
   return folder;
+}
+
+std::string privateFolder(const std::string& parent) {
+  if (parent.empty()) return {};
+  std::string folder = parent + "icofmt-" + std::to_string(::getuid());
+  ::mkdir(folder.c_str(), 0700);
+  // Whoever made it, it must be ours alone: a folder planted by another user,
+  // or a link to one, would let them choose the code we load.
+  struct stat st {};
+  if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid() ||
+      (st.st_mode & 0077) != 0)
+    return {};
+  return folder + "/";
+}
+
+void removeFolderIfEmpty(const std::string& folder) {
+  if (!folder.empty()) ::rmdir(folder.c_str());
 }
 
 std::string hostProgramFolder() {

@@ -11,6 +11,11 @@ std::string tempFolder() {
   return std::string(buffer, n);
 }
 
+std::string privateFolder(const std::string& parent) { return parent; }
+
+// The temporary folder itself is never removed.
+void removeFolderIfEmpty(const std::string&) {}
+
 std::string hostProgramFolder() {
   char buffer[MAX_PATH + 1] = {};
   DWORD n = ::GetModuleFileNameA(nullptr, buffer, MAX_PATH + 1);
