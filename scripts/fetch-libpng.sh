@@ -6,7 +6,12 @@ mkdir -p "$dir"
 cd "$dir"
 [ -f libpng-src/png.c ] && exit 0
 rm -rf libpng-fetch && mkdir libpng-fetch && cd libpng-fetch
-apt-get source -qq libpng1.6 >/dev/null 2>&1 || apt-get source libpng1.6
+# The newest source may sit where only binaries are served (a security
+# suite, say); the release's own source is then the one to take.
+codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+apt-get source -qq libpng1.6 >/dev/null 2>&1 ||
+  { rm -rf ./*; [ -n "$codename" ] && apt-get source -qq "libpng1.6/$codename" >/dev/null 2>&1; } ||
+  { rm -rf ./*; apt-get source libpng1.6; }
 src=$(find . -maxdepth 1 -type d -name 'libpng1.6-*' | head -n 1)
 [ -n "$src" ] || { echo "fetch-libpng: no source tree unpacked" >&2; exit 1; }
 rm -rf ../libpng-src

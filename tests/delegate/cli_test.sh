@@ -25,6 +25,14 @@ check 1 "the module returned -30501" -- "$icohost" open "$work/bad.png" -o "$wor
 [ -e "$work/x.png" ] && { echo "FAIL: a failed open wrote its output"; failures=$((failures + 1)); }
 check 1 "the module returned -128" -- "$icohost" save "$sample" "$work/c.png" --cancel --module "$carried"
 [ -e "$work/c.png" ] && { echo "FAIL: a cancelled save left a file"; failures=$((failures + 1)); }
+# The icon module never hands its carried module a handle that is not its own
+# temporary file: standard input here, had "no handle" been descriptor 0.
+mkdir -p "$work/tmp"
+TMPDIR="$work/tmp" "$icohost" open "$work/bad.png" -o "$work/y.png" <"$sample" >/dev/null 2>&1
+status=$?
+if [ "$status" != 1 ] || [ -e "$work/y.png" ] || [ -n "$(ls -A "$work/tmp")" ]; then
+  echo "FAIL: opening a non-icon with a PNG on standard input -> $status"; failures=$((failures + 1))
+fi
 for mode in rgb gray bitmap; do
   check 0 "" -- "$icohost" save "$sample" "$work/$mode.png" --mode $mode --module "$carried"
   check 0 "" -- "$icohost" open "$work/$mode.png" -o "$work/$mode-open.png" --module "$carried"

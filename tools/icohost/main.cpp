@@ -24,9 +24,10 @@ constexpr const char* kUsage = R"(usage:
   icohost info [--module PATH]
   icohost list FILE
   icohost extract FILE N -o OUT.png
-  icohost open FILE -o OUT.png [--pick N] [--cancel] [--module PATH]
+  icohost open FILE -o OUT.png [--pick N] [--cancel] [--title T] [--module PATH]
   icohost save IMAGE.png FILE [--mode rgb|gray|indexed|bitmap] [--depth auto|1|4|8|24|32]
-               [--add] [--png|--no-png] [--delete N[,N...]] [--cancel] [--plain-save] [--module PATH]
+               [--add] [--png|--no-png] [--delete N[,N...]] [--cancel]
+               [--plain-save] [--in-place] [--title T] [--module PATH]
 
 info   shows the property list of the format module.
 list   lists the images of the icon FILE, one line each: its number from 1,
@@ -38,7 +39,11 @@ open   opens FILE through the module and writes the image as OUT.png.
 save   reads IMAGE.png (in the mode that fits it, or --mode) and saves it as
        FILE through the module: the options and estimate steps (no options
        step with --plain-save), then the writing steps. FILE is replaced only
-       when the module succeeds.
+       when the module succeeds; with --in-place it is truncated first and
+       written by the module directly, as image editors do.
+
+--title T sets the document title the module may ask for; by default it is
+the absolute path of FILE.
 
 The module's forms are answered as a user would (N counts from 1):
   --pick N        choose image N of the icon to open
@@ -73,6 +78,8 @@ struct Options {
   std::vector<int> deletions;
   bool cancel = false;
   bool plainSave = false;
+  bool inPlace = false;
+  std::optional<std::string> title;
 };
 
 int positive(const std::string& text, const char* flag) {
@@ -134,6 +141,10 @@ Options parse(int argc, char** argv) {
       }
     } else if (a == "--plain-save" && o.command == "save") {
       o.plainSave = true;
+    } else if (a == "--in-place" && o.command == "save") {
+      o.inPlace = true;
+    } else if (a == "--title" && (o.command == "save" || o.command == "open")) {
+      o.title = value();
     } else if (!a.empty() && a[0] == '-') {
       throw Usage("unknown option " + a + " for " + o.command);
     } else {
@@ -236,6 +247,7 @@ int run(const Options& o) {
     return 0;
   }
   scriptAnswers(o);
+  if (o.title) host.setTitle(*o.title);
   std::int16_t result = 0;
   if (o.command == "open") {
     delegate::Document doc;
@@ -244,7 +256,8 @@ int run(const Options& o) {
     if (result == 0) writePngDocument(doc, o.output);
   } else {
     delegate::Document doc = readPngDocument(o.files[0], o.mode);
-    result = host.save(doc, o.files[1], o.plainSave);
+    result = host.save(doc, o.files[1], o.plainSave,
+                       o.inPlace ? ModuleHost::Destination::InPlace : ModuleHost::Destination::Replace);
     printMessageBoxes();
   }
   if (result != 0) {

@@ -1,5 +1,8 @@
 #include "module_host.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -123,7 +126,7 @@ void ModuleHost::prepareRecord(const std::string& path, const std::string& title
   r.propertyProcs = &gPropertyProcs;
   r.errorString = &errorString_;
   r.transparentIndex = kNoTransparentIndex;
-  title_ = title;
+  title_ = titleOverride_ ? *titleOverride_ : title;
   reported_.clear();
 }
 
@@ -132,6 +135,10 @@ std::int16_t ModuleHost::call(std::int16_t selector) {
   CurrentHost scope(this);
   std::int16_t result = 0;
   errorString_[0] = 0;
+  // A module may lower maxData at a Prepare; every Prepare offers it afresh.
+  if (selector == sdk::formatSelectorReadPrepare || selector == sdk::formatSelectorOptionsPrepare ||
+      selector == sdk::formatSelectorEstimatePrepare || selector == sdk::formatSelectorWritePrepare)
+    record_->maxData = kMaxData;
   entry_(selector, record_.get(), &pluginData_, &result);
   if (result == sdk::errReportString)
     reported_.assign(reinterpret_cast<const char*>(errorString_ + 1), errorString_[0]);
@@ -145,6 +152,12 @@ bool ModuleHost::requestPending() const {
 
 void ModuleHost::moveBlock(bool intoDocument) {
   if (!requestPending() || document_ == nullptr) return;
+  // The header stands once the first block is described, whether the module
+  // hands it over from ReadStart or through advanceState within it.
+  if (intoDocument && !headerTaken_) {
+    takeHeader(*document_);
+    headerTaken_ = true;
+  }
   const sdk::FormatRecord& r = *record_;
   delegate::Document& doc = *document_;
   const sdk::Rect rc = r.theRect;
@@ -193,7 +206,8 @@ sdk::OSErr ModuleHost::advanceState() {
     if (phase_ == Phase::Reading) moveBlock(true);
     if (phase_ == Phase::Writing) moveBlock(false);
     return sdk::noErr;
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
+    if (blockFailure_.empty()) blockFailure_ = e.what();
     return sdk::paramErr;
   }
 }
@@ -225,7 +239,7 @@ void ModuleHost::takeHeader(delegate::Document& doc) {
 }
 
 std::int16_t ModuleHost::open(const std::string& path, delegate::Document& doc) {
-  prepareRecord(path, std::filesystem::path(path).filename().string());
+  prepareRecord(path, std::filesystem::absolute(path).string());
   sdk::FormatRecord& r = *record_;
   r.transparencyPlane = -1;
   platform::FileHandle file = platform::openFile(path, platform::FileAccess::Read, platform::FileShare::Read);
@@ -235,17 +249,27 @@ std::int16_t ModuleHost::open(const std::string& path, delegate::Document& doc) 
     platform::FileHandle f;
     ~Closer() { platform::closeFile(f); }
   } closer{file};
+  struct End {
+    ModuleHost* host;
+    ~End() { host->endOperation(); }
+  } end{this};
 
   delegate::Document image;
   std::int16_t result = call(sdk::formatSelectorReadPrepare);
   if (result != 0) return result;
+  // Blocks may arrive through advanceState while ReadStart runs.
+  document_ = &image;
+  phase_ = Phase::Reading;
+  headerTaken_ = false;
+  blockFailure_.clear();
   result = call(sdk::formatSelectorReadStart);
   if (result != 0) return result;
   std::string failure;
   try {
-    takeHeader(image);
-    document_ = &image;
-    phase_ = Phase::Reading;
+    if (!headerTaken_) {
+      takeHeader(image);
+      headerTaken_ = true;
+    }
     moveBlock(true);
     // A module that never ends its blocks would keep us here for ever.
     std::int64_t calls = static_cast<std::int64_t>(image.height) * image.planes * image.width + 16;
@@ -258,6 +282,7 @@ std::int16_t ModuleHost::open(const std::string& path, delegate::Document& doc) 
   } catch (const HostError& e) {
     failure = e.what();
   }
+  if (failure.empty()) failure = blockFailure_;
   phase_ = Phase::Idle;
   document_ = nullptr;
   std::int16_t finish = call(sdk::formatSelectorReadFinish);
@@ -270,11 +295,16 @@ std::int16_t ModuleHost::open(const std::string& path, delegate::Document& doc) 
 std::int16_t ModuleHost::sequence(std::int16_t prepare, bool fill) {
   std::int16_t result = call(prepare);
   if (result != 0) return result;
+  // The module may ask for blocks through advanceState while Start runs.
+  phase_ = fill ? Phase::Writing : Phase::Idle;
+  blockFailure_.clear();
   result = call(static_cast<std::int16_t>(prepare + 1));
-  if (result != 0) return result;
+  if (result != 0) {
+    phase_ = Phase::Idle;
+    return result;
+  }
   std::string failure;
   try {
-    phase_ = fill ? Phase::Writing : Phase::Idle;
     std::int64_t calls =
         document_ ? static_cast<std::int64_t>(document_->height) * document_->planes * document_->width + 16
                   : 16;
@@ -287,16 +317,22 @@ std::int16_t ModuleHost::sequence(std::int16_t prepare, bool fill) {
   } catch (const HostError& e) {
     failure = e.what();
   }
+  if (failure.empty()) failure = blockFailure_;
   phase_ = Phase::Idle;
   std::int16_t finish = call(static_cast<std::int16_t>(prepare + 3));
   if (!failure.empty()) throw HostError(failure);
   return result != 0 ? result : finish;
 }
 
-std::int16_t ModuleHost::save(const delegate::Document& doc, const std::string& path, bool plainSave) {
+std::int16_t ModuleHost::save(const delegate::Document& doc, const std::string& path, bool plainSave,
+                              Destination destination) {
   delegate::validateDocument(doc);
   std::string full = std::filesystem::absolute(path).string();
   prepareRecord(path, full);
+  struct End {
+    ModuleHost* host;
+    ~End() { host->endOperation(); }
+  } end{this};
   sdk::FormatRecord& r = *record_;
   r.imageMode = static_cast<std::int16_t>(doc.mode);
   r.imageSize = {static_cast<std::int16_t>(doc.height), static_cast<std::int16_t>(doc.width)};
@@ -322,10 +358,11 @@ std::int16_t ModuleHost::save(const delegate::Document& doc, const std::string& 
   if (result == 0) result = sequence(sdk::formatSelectorEstimatePrepare, true);
   if (result != 0) return result;
 
-  const std::string temporary = full + ".icohost-tmp";
+  const bool inPlace = destination == Destination::InPlace;
+  const std::string target = inPlace ? full : full + ".icohost-tmp";
   platform::FileHandle file =
-      platform::createFile(temporary, platform::FileAccess::ReadWrite, platform::FileShare::None);
-  if (file == platform::kInvalidFile) throw HostError("cannot create " + temporary);
+      platform::createFile(target, platform::FileAccess::ReadWrite, platform::FileShare::None);
+  if (file == platform::kInvalidFile) throw HostError("cannot create " + target);
   r.dataFork = file;
   std::string failure;
   try {
@@ -335,46 +372,79 @@ std::int16_t ModuleHost::save(const delegate::Document& doc, const std::string& 
   }
   r.dataFork = 0;
   platform::closeFile(file);
+  if (inPlace) {
+    if (!failure.empty()) throw HostError(failure);
+    return result;
+  }
   if (result == 0 && failure.empty()) {
     std::error_code error;
-    std::filesystem::rename(temporary, full, error);
+    std::filesystem::rename(target, full, error);
     if (!error) return 0;
     failure = "cannot replace " + full + ": " + error.message();
   }
-  platform::deleteFile(temporary);
+  platform::deleteFile(target);
   if (!failure.empty()) throw HostError(failure);
   return result;
 }
 
+void ModuleHost::endOperation() {
+  undisposed_ = handles_.size();
+  if (undisposed_ > 0)
+    std::fprintf(stderr, "icohost: the module left %zu handle%s undisposed\n", undisposed_,
+                 undisposed_ == 1 ? "" : "s");
+  handles_.clear();
+}
+
+// A module that misuses handles would corrupt a real host's memory; nothing
+// after that can be trusted, so the host stops at once.
+void ModuleHost::fatal(const std::string& what) const {
+  std::fprintf(stderr, "icohost: %s\n", what.c_str());
+  std::fflush(stderr);
+  std::exit(1);
+}
+
+ModuleHost::HostHandle& ModuleHost::known(sdk::Handle h, const char* proc) {
+  auto it = handles_.find(h);
+  if (it == handles_.end())
+    fatal(std::string("the module passed ") + proc + " a handle the host does not hold");
+  return *it->second;
+}
+
 sdk::Handle ModuleHost::newHandle(std::int32_t size) {
-  if (size < 0) return nullptr;
+  if (size < 0 || size > kMaxData) return nullptr;
   auto handle = std::make_unique<HostHandle>();
-  handle->bytes.resize(static_cast<std::size_t>(size) + 1);
-  handle->data = handle->bytes.data();
+  handle->bytes.reset(new char[static_cast<std::size_t>(size)]());
+  handle->size = static_cast<std::size_t>(size);
+  handle->data = handle->bytes.get();
   sdk::Handle key = &handle->data;
   handles_[key] = std::move(handle);
   return key;
 }
 
-void ModuleHost::disposeHandle(sdk::Handle h) { handles_.erase(h); }
+void ModuleHost::disposeHandle(sdk::Handle h) {
+  if (h == nullptr) return;
+  known(h, "disposeProc");
+  handles_.erase(h);
+}
 
 std::int32_t ModuleHost::handleSize(sdk::Handle h) const {
   auto it = handles_.find(h);
-  return it == handles_.end() ? 0 : static_cast<std::int32_t>(it->second->bytes.size() - 1);
+  if (it == handles_.end()) fatal("the module asked the size of a handle the host does not hold");
+  return static_cast<std::int32_t>(it->second->size);
 }
 
 sdk::OSErr ModuleHost::setHandleSize(sdk::Handle h, std::int32_t size) {
-  auto it = handles_.find(h);
-  if (it == handles_.end() || size < 0) return sdk::nilHandleErr;
-  it->second->bytes.resize(static_cast<std::size_t>(size) + 1);
-  it->second->data = it->second->bytes.data();
+  HostHandle& handle = known(h, "setSizeProc");
+  if (size < 0 || size > kMaxData) return sdk::memFullErr;
+  std::unique_ptr<char[]> bytes(new char[static_cast<std::size_t>(size)]());
+  std::memcpy(bytes.get(), handle.bytes.get(), std::min(handle.size, static_cast<std::size_t>(size)));
+  handle.bytes = std::move(bytes);
+  handle.size = static_cast<std::size_t>(size);
+  handle.data = handle.bytes.get();
   return sdk::noErr;
 }
 
-sdk::Ptr ModuleHost::lockHandle(sdk::Handle h) {
-  auto it = handles_.find(h);
-  return it == handles_.end() ? nullptr : it->second->data;
-}
+sdk::Ptr ModuleHost::lockHandle(sdk::Handle h) { return known(h, "lockProc").data; }
 
 sdk::OSErr ModuleHost::getProperty(sdk::PIType signature, sdk::PIType key, std::int32_t,
                                    std::intptr_t* simple, sdk::Handle* complex) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,11 +38,24 @@ class ModuleHost {
   // module's result; doc holds the image on success.
   std::int16_t open(const std::string& path, delegate::Document& doc);
 
+  // How the host reaches the destination: a new file beside it that replaces
+  // it only when the module succeeded (a failed save leaves the destination as
+  // it was), or, as real hosts do, the destination itself truncated before
+  // the write selectors.
+  enum class Destination { Replace, InPlace };
+
   // Saves the document: the options sequence unless plainSave, the estimate
-  // sequence, then the write sequence into a new file beside the destination
-  // that replaces it only when the module succeeded, so a failed save leaves
-  // the destination as it was. Throws HostError when the file cannot be made.
-  std::int16_t save(const delegate::Document& doc, const std::string& path, bool plainSave);
+  // sequence, then the write sequence. Throws HostError when the file cannot
+  // be made.
+  std::int16_t save(const delegate::Document& doc, const std::string& path, bool plainSave,
+                    Destination destination = Destination::Replace);
+
+  // The document's title, answered for the 'titl' property; by default the
+  // absolute path of the file opened or saved.
+  void setTitle(std::string title) { titleOverride_ = std::move(title); }
+
+  // Handles the module left undisposed at the end of its last operation.
+  std::size_t undisposedHandles() const { return undisposed_; }
 
   // Text of errReportString, when the module gave one.
   const std::string& reportedError() const { return reported_; }
@@ -59,15 +73,20 @@ class ModuleHost {
 
  private:
   enum class Phase { Idle, Reading, Writing };
+  // Exactly the bytes asked for: nothing behind them hides a read past the end.
   struct HostHandle {
     char* data = nullptr;  // first, so the Handle is the address of this pointer
-    std::vector<char> bytes;
+    std::unique_ptr<char[]> bytes;
+    std::size_t size = 0;
   };
 
   void prepareRecord(const std::string& path, const std::string& title);
   std::int16_t call(std::int16_t selector);
   std::int16_t sequence(std::int16_t prepare, bool fill);
   void takeHeader(delegate::Document& doc);
+  void endOperation();
+  [[noreturn]] void fatal(const std::string& what) const;
+  HostHandle& known(sdk::Handle h, const char* proc);
   void moveBlock(bool intoDocument);
   bool requestPending() const;
 
@@ -80,6 +99,10 @@ class ModuleHost {
   std::intptr_t platformData_[2] = {0, 0};
   sdk::Str255 errorString_{};
   std::string title_;
+  std::optional<std::string> titleOverride_;
+  std::size_t undisposed_ = 0;
+  bool headerTaken_ = false;
+  std::string blockFailure_;
   std::string reported_;
   Phase phase_ = Phase::Idle;
   delegate::Document* document_ = nullptr;

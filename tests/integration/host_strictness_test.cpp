@@ -1,0 +1,88 @@
+// icohost must be as strict as real hosts, or it hides faults of the modules
+// it drives: these run it against a module that uses the interface the ways
+// real modules do.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <string>
+
+#include "module_host.h"
+#include "platform/files.h"
+#include "platform/modules.h"
+
+namespace icofmt::test {
+namespace {
+
+class HostStrictness : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/icofmt-strict-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    folder = pattern;
+    file = folder + "/doc.ico";
+    ASSERT_TRUE(platform::writeWholeFile(file, std::vector<std::uint8_t>{1, 2, 3}));
+    host.load(ICOFMT_HARNESS_MODULE);
+    // The same library, to read what the module saw.
+    module = platform::loadLibrary(ICOFMT_HARNESS_MODULE);
+  }
+  void TearDown() override {
+    platform::unloadLibrary(module);
+    unsetenv("ICOFMT_HARNESS");
+    std::filesystem::remove_all(folder);
+  }
+  template <typename T>
+  T& seen(const char* name) {
+    return *static_cast<T*>(platform::findExport(module, name));
+  }
+
+  std::string folder, file;
+  icohost::ModuleHost host;
+  platform::ModuleHandle module = nullptr;
+};
+
+TEST_F(HostStrictness, BlocksHandedOverWithinStartAreMoved) {
+  delegate::Document doc;
+  ASSERT_EQ(host.open(file, doc), 0);
+  ASSERT_EQ(doc.pixels.size(), 24u);
+  for (std::size_t i = 0; i < doc.pixels.size(); ++i) EXPECT_EQ(doc.pixels[i], i + 1);
+
+  // The module answers writErr when its buffer was not filled in WriteStart.
+  doc.pixels.assign(24, 9);
+  EXPECT_EQ(host.save(doc, folder + "/out.ico", true, icohost::ModuleHost::Destination::InPlace), 0);
+}
+
+TEST_F(HostStrictness, TheTitleIsThePathUnlessSetAndItsHandleHoldsNothingMore) {
+  setenv("ICOFMT_HARNESS", "title", 1);
+  delegate::Document doc;
+  host.open(file, doc);
+  const std::string absolute = std::filesystem::absolute(file).string();
+  EXPECT_EQ(seen<std::int32_t>("harnessTitleSize"), static_cast<std::int32_t>(absolute.size()));
+  EXPECT_EQ(std::string(seen<char[512]>("harnessTitle"), absolute.size()), absolute);
+  EXPECT_EQ(host.undisposedHandles(), 1u);
+
+  host.setTitle("Untitled-1");
+  host.open(file, doc);
+  EXPECT_EQ(seen<std::int32_t>("harnessTitleSize"), 10);
+  EXPECT_EQ(std::string(seen<char[512]>("harnessTitle"), 10), "Untitled-1");
+}
+
+TEST_F(HostStrictness, EveryPrepareOffersMaxDataAfresh) {
+  delegate::Document doc;
+  host.open(file, doc);  // the module lowers maxData to 0 at ReadPrepare
+  host.open(file, doc);
+  EXPECT_GT(seen<std::int32_t>("harnessMaxData"), 0);
+}
+
+TEST_F(HostStrictness, DisposingAHandleTwiceStopsTheHost) {
+  setenv("ICOFMT_HARNESS", "dispose-twice", 1);
+  EXPECT_EXIT(
+      {
+        delegate::Document doc;
+        host.open(file, doc);
+      },
+      ::testing::ExitedWithCode(1), "a handle the host does not hold");
+}
+
+}  // namespace
+}  // namespace icofmt::test
