@@ -95,7 +95,8 @@ void TFormOptSave::addControls() {
   path.anchors = leftTopRight;
   path.wordWrap = true;
   form_.add(label("Label1", "Destination image format :", 8, 32, 125));
-  form_.add(label("Label2", formatText(proposedDepth_), 136, 32, 306)).anchors = leftTopRight;
+  form_.add(label("Label2", formatText(input_.width, input_.height, proposedDepth_), 136, 32, 306)).anchors =
+      leftTopRight;
 
   Control advanced = makeControl(ControlKind::CheckBox, "ChkB1", "Advanced", 8, 56, 81, 17);
   advanced.tabOrder = 3;
@@ -150,9 +151,8 @@ platform::Control& TFormOptSave::control(const char* name) {
   return *c;
 }
 
-std::string TFormOptSave::formatText(int depth) const {
-  return std::to_string(input_.width) + "x" + std::to_string(input_.height) + "x" + std::to_string(depth) +
-         "bpp";
+std::string formatText(int32_t width, int32_t height, int depth) {
+  return std::to_string(width) + "x" + std::to_string(height) + "x" + std::to_string(depth) + "bpp";
 }
 
 void TFormOptSave::FormActivate() { form_.height = kOptionsHeightCompact; }
@@ -203,7 +203,7 @@ void TFormOptSave::CB2Click() {
     const int item = itemOfDepth(proposedDepth_);
     depths.itemIndex = item >= 0 ? item : itemOfDepth(32);
   }
-  control("Label2").caption = formatText(depthOfItem(depths.itemIndex));
+  control("Label2").caption = formatText(input_.width, input_.height, depthOfItem(depths.itemIndex));
 }
 
 void TFormOptSave::ChkB1Click() {
@@ -257,13 +257,12 @@ bool ShowOptions(const OptionsInput& input, int32_t& proposedDepth, std::vector<
   const int32_t shownDepth = proposedDepth;
   if (input.hostImageMode == sdk::plugInModeGrayScale) proposedDepth = 8;
   TFormOptSave dialog(input, proposedDepth, assemblyBuffer, choices);
-  dialog.control("Label2").caption = std::to_string(input.width) + "x" + std::to_string(input.height) + "x" +
-                                     std::to_string(shownDepth) + "bpp";
+  // The format text shows the depth as proposed, before Gray was forced.
+  dialog.control("Label2").caption = formatText(input.width, input.height, shownDepth);
   dialog.control("CB2").itemIndex = itemOfDepth(proposedDepth);
   if (input.width == kPngSide && input.height == kPngSide &&
       (proposedDepth == 4 || proposedDepth == 8 || proposedDepth == 32))
     dialog.control("ChkB2").checked = true;
-  dialog.form().height = kOptionsHeightShown;
   const bool ok = platform::showModal(dialog.form()) == platform::ModalResult::Ok;
   if (!ok && assemblyBuffer.empty()) {
     errorFlag = 1;

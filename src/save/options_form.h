@@ -24,6 +24,8 @@ inline constexpr int kDepthItemAuto = 0;
 int depthOfItem(int item);
 // The item of a depth, or -1 for a depth without one.
 int itemOfDepth(int depth);
+// The format line: "32x32x8bpp".
+std::string formatText(std::int32_t width, std::int32_t height, int depth);
 
 struct OptionsInput {
   std::string destinationPath;
@@ -56,7 +58,6 @@ class TFormOptSave {
  private:
   void addControls();
   void fillList();
-  std::string formatText(int depth) const;
 
   platform::Form form_;
   OptionsInput input_;

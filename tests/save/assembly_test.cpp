@@ -93,16 +93,6 @@ TEST(AddBitmapToIconStream, ReplacesTheSameFormatInPlaceOrAddsAndSorts) {
   EXPECT_EQ(rawBlocks(added)[1], rawBlocks(destination)[1]);
   EXPECT_EQ(rawBlocks(added)[2], rawBlocks(replaced)[1]);
 
-  // A format that is not there yet is added and sorted in either mode.
-  Bytes sorted = iconOf({entry(48, 48, 32), entry(16, 16, 4)});
-  EXPECT_EQ(AddBitmapToIconStream(&source.bitmap, &source.mask, &sorted, 8, false, kMergeReplaceExact), 1);
-  EXPECT_EQ(formatsOf(sorted), (std::vector<Format>{{16, 16, 4}, {32, 32, 8}, {48, 48, 32}}));
-
-  Bytes unsorted = iconOf({entry(64, 32, 32)});
-  const Source small = palettedSource(16, 16, PixelFormat::Bits4, {}, [](int x, int) { return x % 16; });
-  EXPECT_EQ(AddBitmapToIconStream(&small.bitmap, &small.mask, &unsorted, 4, false, kMergeAdd), 1);
-  EXPECT_EQ(formatsOf(unsorted), (std::vector<Format>{{64, 32, 32}, {16, 16, 4}}));
-
   Bytes fresh;
   EXPECT_EQ(AddBitmapToIconStream(&source.bitmap, &source.mask, &fresh, 8, false, kMergeReplaceExact), 0);
   EXPECT_EQ(formatsOf(fresh), (std::vector<Format>{{32, 32, 8}}));
@@ -182,13 +172,6 @@ TEST(AddBitmapToIconStream, LeavesTheStreamAsItWasWhenItFails) {
   EXPECT_EQ(AddPNGStreamToIconStream(&notPng, &icon, 8, false, kMergeAdd), -1);
   EXPECT_EQ(AddPNGStreamToIconStream(nullptr, &icon, 8, false, kMergeAdd), -1);
   EXPECT_EQ(icon, destination);
-}
-
-TEST(AddPNGStreamToIconStream, AddsThePngAtTheGivenDepth) {
-  Bytes icon = iconOf({entry(16, 16, 4)});
-  const Bytes png = icotest::pngBlock(32, 32);
-  EXPECT_EQ(AddPNGStreamToIconStream(&png, &icon, 8, false, kMergeAdd), 1);
-  EXPECT_EQ(formatsOf(icon), (std::vector<Format>{{16, 16, 4}, {32, 32, 8}}));
 }
 
 namespace {
