@@ -1,0 +1,201 @@
+#include "save/assembly.h"
+
+#include <array>
+#include <exception>
+#include <memory>
+
+#include "base/stream.h"
+#include "icon/advanced_icon.h"
+#include "pixels/bitmap.h"
+#include "pixels/bmp_codec.h"
+#include "pixels/convert.h"
+#include "pixels/png_image.h"
+#include "pixels/reduce.h"
+#include "platform/message_box.h"
+
+namespace icofmt::save {
+
+namespace {
+
+constexpr int kAlphaThreshold = 80;
+constexpr int kPackedSide = 256;
+constexpr std::array<int, 3> kSortDepths{4, 8, 32};
+
+struct Format {
+  int32_t width, height, bits;
+  bool operator==(const Format&) const = default;
+};
+
+Format formatOf(const TSubIcon& image) { return {image.Width(), image.Height(), image.BitCount()}; }
+
+bool isIconDepth(int bits) { return bits == 1 || bits == 4 || bits == 8 || bits == 24 || bits == 32; }
+
+void loadIcon(TAdvancedIcon& icon, const Bytes* iconStream) {
+  if (iconStream == nullptr || iconStream->empty()) return;
+  THCustomMemoryStream in(*iconStream);
+  icon.LoadFromStream(in);
+}
+
+// Steps shared by the bitmap and PNG sources once the destination is loaded:
+// the new image at its depth, merged, and the merged icon written.
+int32_t mergeInto(TAdvancedIcon& destination, const TBitmap& source, const TBitmap* mask, Bytes* iconStream,
+                  int32_t depth, bool packed, int32_t mergeMode) {
+  TAdvancedIcon holder;
+  const int s = source.Bits();
+  const int d = depth == 0 ? ChooseAutomaticDepth(source) : depth;
+  if (!isIconDepth(d)) return -1;
+  if (s != d) {
+    TBitmap colour;
+    TBitmap converted = NewMaskBitmap();
+    ConvertBitmap(source, mask, colour, &converted, PixelFormatForBits(d), kAlphaThreshold, false);
+    holder.Images().AddFromBitmap(colour, &converted, 0);
+  } else {
+    // AddFromBitmap may drop a 32-bit bitmap's palette; the caller's source stays as it is.
+    TBitmap copy = source;
+    holder.Images().AddFromBitmap(copy, mask, 0);
+  }
+
+  TSubIcon* image = holder.Images().Items(0);
+  if (image == nullptr) return -1;
+  if (image->Width() == kPackedSide && image->Height() == image->Width()) image->SetPacked(packed);
+
+  auto& images = destination.Images();
+  const int32_t k = mergeMode == kMergeReplaceExact
+                        ? images.FindFormat(image->Width(), image->Height(), image->BitCount())
+                        : -1;
+  if (k >= 0) {
+    images.ReplaceFrom(&holder, 0, static_cast<uint32_t>(k));
+  } else {
+    images.TakeFrom(&holder, 0);
+    SortIconImages(destination);
+  }
+
+  const int32_t p = images.IndexOf(image);
+  if (p < 0 || iconStream == nullptr) return p;
+  // Written aside first: a merged icon that cannot be written leaves the
+  // stream with its previous bytes instead of empty.
+  TMemoryStream out;
+  destination.SaveToStream(out);
+  *iconStream = std::move(out.Bytes());
+  return p;
+}
+
+}  // namespace
+
+bool SortIconImages(TAdvancedIcon& icon) {
+  TSubIconList& images = icon.Images();
+  const uint32_t count = images.Count();
+  if (count < 2) return false;
+  const Format first = formatOf(*images.Items(0));
+  bool allSame = true;
+  bool anyAsHighAsFirstIsWide = false;
+  std::vector<Format> before;
+  before.reserve(count);
+  for (uint32_t i = 0; i < count; ++i) {
+    const Format f = formatOf(*images.Items(i));
+    allSame = allSame && f == first;
+    anyAsHighAsFirstIsWide = anyAsHighAsFirstIsWide || f.height == first.width;
+    before.push_back(f);
+  }
+  if (allSame || !anyAsHighAsFirstIsWide) return false;
+
+  TAdvancedIcon holder;
+  for (int bits : kSortDepths) {
+    int32_t limit = kPackedSide + 1;
+    for (;;) {
+      int32_t best = -1;
+      int32_t bestWidth = 0;
+      for (uint32_t i = 0; i < images.Count(); ++i) {
+        const Format f = formatOf(*images.Items(i));
+        if (f.width == f.height && f.bits == bits && f.width >= 1 && f.width < limit && f.width > bestWidth) {
+          best = static_cast<int32_t>(i);
+          bestWidth = f.width;
+        }
+      }
+      if (best < 0) break;
+      holder.Images().TakeFrom(&icon, static_cast<uint32_t>(best));
+      limit = bestWidth;
+    }
+  }
+  holder.Images().TakeAll(icon);
+  images.TakeAll(holder);
+
+  for (uint32_t i = 0; i < count; ++i)
+    if (!(formatOf(*images.Items(i)) == before[i])) return true;
+  return false;
+}
+
+int32_t AddBitmapToIconStream(const TBitmap* source, const TBitmap* mask, Bytes* iconStream, int32_t depth,
+                              bool packed, int32_t mergeMode) {
+  if (source == nullptr) return -1;
+  try {
+    TAdvancedIcon destination;
+    loadIcon(destination, iconStream);
+    return mergeInto(destination, *source, mask, iconStream, depth, packed, mergeMode);
+  } catch (const std::exception&) {
+    return -1;
+  }
+}
+
+int32_t AddPNGStreamToIconStream(const Bytes* pngStream, Bytes* iconStream, int32_t depth, bool packed,
+                                 int32_t mergeMode) {
+  if (pngStream == nullptr) return -1;
+  try {
+    TAdvancedIcon destination;
+    loadIcon(destination, iconStream);
+    PngImage png;
+    png.LoadFromMemory(*pngStream);
+    TBitmapFix32 colour;
+    TBitmap mask = NewMaskBitmap();
+    SplitPng(png, colour, mask, kAlphaThreshold);
+    return mergeInto(destination, colour, &mask, iconStream, depth, packed, mergeMode);
+  } catch (const std::exception&) {
+    return -1;
+  }
+}
+
+WriteOutcome keepDestination(const Bytes& destinationCopy, int16_t errorFlag) {
+  WriteOutcome out;
+  out.bytes = destinationCopy;
+  out.errorFlag = errorFlag;
+  return out;
+}
+
+WriteOutcome assembleFromSource(const SourcePair& source, const Bytes& destinationCopy, int16_t errorFlag,
+                                SaveChoices& choices, const ShowOptionsFn& showOptions) {
+  if (!source.built) return keepDestination(destinationCopy, 1);
+  try {
+    WriteOutcome out;
+    out.errorFlag = errorFlag;
+    out.bytes = destinationCopy;
+    // Deletions made in the form count whether it closes with Ok or Cancel;
+    // a merge that fails writes what the form left.
+    if (showOptions(out.bytes, choices, out.errorFlag))
+      out.newImageIndex = AddBitmapToIconStream(source.bitmap, source.mask, &out.bytes, choices.depth,
+                                                choices.pngCompression, choices.mergeMode);
+    return out;
+  } catch (const std::exception&) {
+    return keepDestination(destinationCopy, 1);
+  }
+}
+
+WriteOutcome assembleFromPng(const Bytes* pngReadBack, const Bytes& destinationCopy, int16_t errorFlag,
+                             SaveChoices& choices, const ShowOptionsFn& showOptions) {
+  try {
+    WriteOutcome out;
+    out.errorFlag = errorFlag;
+    out.bytes = destinationCopy;
+    if (!showOptions(out.bytes, choices, out.errorFlag)) return out;
+    // This path keeps the PNG's own colours at 8 bits whatever depth was chosen.
+    out.newImageIndex =
+        AddPNGStreamToIconStream(pngReadBack, &out.bytes, 8, choices.pngCompression, choices.mergeMode);
+    if (out.newImageIndex >= 0) return out;
+    platform::messageBox("Error in plugin module: procedure AddPNGStreamToIconStream", "Error",
+                         platform::MessageButtons::Ok);
+    return keepDestination(destinationCopy, 1);
+  } catch (const std::exception&) {
+    return keepDestination(destinationCopy, 1);
+  }
+}
+
+}  // namespace icofmt::save

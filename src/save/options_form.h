@@ -1,0 +1,78 @@
+#pragma once
+// The save options form, "ICO options": where the image goes and in what
+// format, the colour depth, replace or add, PNG compression of a 256 x 256
+// image, and deletion of images already in the destination.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/forms.h"
+#include "save/save_choices.h"
+
+namespace icofmt::save {
+
+// Form heights: before activation, compact (destination, format, buttons)
+// and expanded ("Advanced": preview, list, depth and check boxes).
+inline constexpr int kOptionsHeightShown = 108;
+inline constexpr int kOptionsHeightCompact = 115;
+inline constexpr int kOptionsHeightExpanded = 271;
+
+// Depth list items: "auto", "1 bpp", "4 bpp", "8 bpp",
+// "24 bpp (not recommended)", "32 bpp".
+inline constexpr int kDepthItemAuto = 0;
+// Bits per pixel of a depth list item; 0 for "auto" and for no selection.
+int depthOfItem(int item);
+// The item of a depth, or -1 for a depth without one.
+int itemOfDepth(int depth);
+// The format line: "32x32x8bpp".
+std::string formatText(std::int32_t width, std::int32_t height, int depth);
+
+struct OptionsInput {
+  std::string destinationPath;
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+  std::int32_t hostImageMode = 0;
+};
+
+class TFormOptSave {
+ public:
+  // assemblyBuffer: the icon bytes the list shows and deletions change; it
+  // must outlive the form. choices receives the results on Ok.
+  TFormOptSave(const OptionsInput& input, std::int32_t proposedDepth,
+               std::vector<std::uint8_t>& assemblyBuffer, SaveChoices& choices);
+  // The handlers hold this form's address.
+  TFormOptSave(const TFormOptSave&) = delete;
+  TFormOptSave& operator=(const TFormOptSave&) = delete;
+
+  platform::Form& form() { return form_; }
+  platform::Control& control(const char* name);
+
+  void FormActivate();
+  void FormPaint();
+  void ChkLB1Click();
+  void CB2Click();
+  void ChkB1Click();
+  void B_OkClick();
+  void B_DeleteClick();
+
+ private:
+  void addControls();
+  void fillList();
+
+  platform::Form form_;
+  OptionsInput input_;
+  std::int32_t proposedDepth_;
+  std::vector<std::uint8_t>& assemblyBuffer_;
+  SaveChoices& choices_;
+};
+
+// Shows the form for one save. assemblyBuffer becomes a copy of
+// destinationCopy for the form to work on and is copied back when the form
+// closes, with Ok or Cancel, so deletions count either way; cancelled with no
+// destination, errorFlag becomes 1. Gray images (mode 1) are proposed at 8
+// bits. True on Ok, with choices set.
+bool ShowOptions(const OptionsInput& input, std::int32_t& proposedDepth,
+                 std::vector<std::uint8_t>& destinationCopy, std::vector<std::uint8_t>& assemblyBuffer,
+                 std::int16_t& errorFlag, SaveChoices& choices);
+
+}  // namespace icofmt::save

@@ -1,0 +1,20 @@
+#pragma once
+// What the save options form hands to the assembly. The values outlive one
+// save while the module stays loaded; the assembly reads them only after the
+// form closed with Ok.
+#include <cstdint>
+
+namespace icofmt::save {
+
+inline constexpr std::int32_t kMergeReplaceExact = 0;
+inline constexpr std::int32_t kMergeAdd = 1;
+
+struct SaveChoices {
+  std::int32_t mergeMode = kMergeReplaceExact;
+  // 0 (automatic), 1, 4, 8, 24 or 32 bits per pixel.
+  std::int32_t depth = 0;
+  // Store a 256 x 256 image as a PNG block.
+  bool pngCompression = false;
+};
+
+}  // namespace icofmt::save

@@ -1,0 +1,266 @@
+// The new image at its depth, merged into the destination icon, and what a
+// save writes when it succeeds, is cancelled or fails.
+#include "save/assembly.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "icon_builders.h"
+#include "pictures.h"
+#include "platform/scripted.h"
+#include "save_helpers.h"
+
+using namespace icofmt;
+using namespace icofmt::save;
+using namespace savetest;
+
+namespace {
+
+icotest::EntrySpec entry(int32_t w, int32_t h, uint16_t bits, uint8_t seed = 1) {
+  icotest::EntrySpec e;
+  e.block = icotest::bitmapBlock({.width = w, .height = h, .bitCount = bits, .seed = seed});
+  return e;
+}
+
+Bytes iconOf(const std::vector<icotest::EntrySpec>& entries) { return icotest::iconFile(entries); }
+
+const ColourList kGreys = [] {
+  ColourList c;
+  for (uint32_t i = 0; i < 256; ++i) c.push_back(i * 0x010101u);
+  return c;
+}();
+
+Source indexed32(int colours) {
+  return palettedSource(32, 32, PixelFormat::Bits8, kGreys,
+                        [=](int x, int y) { return (x + y) % colours * 9; });
+}
+
+}  // namespace
+
+TEST(SortIconImages, Puts4Then8Then32BitSquaresLargestFirstAndKeepsTheRestInOrder) {
+  struct Case {
+    const char* name;
+    std::vector<icotest::EntrySpec> entries;
+    std::vector<int> order;  // original positions after sorting
+    bool changed;
+  };
+  const Case cases[] = {
+      {"depths and sizes", {entry(48, 48, 32), entry(16, 16, 4), entry(32, 32, 8)}, {1, 2, 0}, true},
+      {"no image as high as the first is wide", {entry(64, 32, 32), entry(16, 16, 4)}, {0, 1}, false},
+      {"equal formats keep their order",
+       {entry(32, 32, 32, 1), entry(32, 32, 32, 2), entry(16, 16, 4)},
+       {2, 0, 1},
+       true},
+      {"one format throughout", {entry(16, 16, 8, 1), entry(16, 16, 8, 2)}, {0, 1}, false},
+      {"duplicates, non-square and other depths go last",
+       {entry(32, 32, 24), entry(16, 16, 4, 1), entry(32, 32, 4), entry(16, 16, 4, 2), entry(48, 16, 8),
+        entry(16, 16, 1), entry(16, 16, 8), entry(300, 300, 32)},
+       {2, 1, 6, 0, 3, 4, 5, 7},
+       true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TAdvancedIcon original, icon;
+    ASSERT_TRUE(loadIcon(iconOf(c.entries), original));
+    ASSERT_TRUE(loadIcon(iconOf(c.entries), icon));
+    ASSERT_EQ(icon.Images().Count(), c.entries.size());
+    EXPECT_EQ(SortIconImages(icon), c.changed);
+    ASSERT_EQ(icon.Images().Count(), c.order.size());
+    for (size_t i = 0; i < c.order.size(); ++i)
+      EXPECT_EQ(icon.Images().Items(static_cast<uint32_t>(i))->Data(),
+                original.Images().Items(static_cast<uint32_t>(c.order[i]))->Data())
+          << "position " << i;
+  }
+}
+
+TEST(AddBitmapToIconStream, ReplacesTheSameFormatInPlaceOrAddsAndSorts) {
+  const Bytes destination = iconOf({entry(16, 16, 4), entry(32, 32, 8)});
+  const Source source = indexed32(20);
+
+  Bytes replaced = destination;
+  EXPECT_EQ(AddBitmapToIconStream(&source.bitmap, &source.mask, &replaced, 8, false, kMergeReplaceExact), 1);
+  EXPECT_EQ(formatsOf(replaced), (std::vector<Format>{{16, 16, 4}, {32, 32, 8}}));
+  EXPECT_EQ(rawBlocks(replaced)[0], rawBlocks(destination)[0]);
+  EXPECT_NE(rawBlocks(replaced)[1], rawBlocks(destination)[1]);
+  // Saving the same format again still leaves one image of it.
+  EXPECT_EQ(AddBitmapToIconStream(&source.bitmap, &source.mask, &replaced, 8, false, kMergeReplaceExact), 1);
+  EXPECT_EQ(formatsOf(replaced).size(), 2u);
+
+  Bytes added = destination;
+  EXPECT_EQ(AddBitmapToIconStream(&source.bitmap, &source.mask, &added, 8, false, kMergeAdd), 2);
+  EXPECT_EQ(formatsOf(added), (std::vector<Format>{{16, 16, 4}, {32, 32, 8}, {32, 32, 8}}));
+  EXPECT_EQ(rawBlocks(added)[1], rawBlocks(destination)[1]);
+  EXPECT_EQ(rawBlocks(added)[2], rawBlocks(replaced)[1]);
+
+  Bytes fresh;
+  EXPECT_EQ(AddBitmapToIconStream(&source.bitmap, &source.mask, &fresh, 8, false, kMergeReplaceExact), 0);
+  EXPECT_EQ(formatsOf(fresh), (std::vector<Format>{{32, 32, 8}}));
+}
+
+TEST(AddBitmapToIconStream, StoresOnlyA256SquareAsPng) {
+  struct Case {
+    int w, h, depth;
+    bool png;
+  };
+  for (const Case& c : {Case{256, 256, 32, true}, Case{256, 256, 8, true}, Case{256, 256, 24, true},
+                        Case{128, 128, 32, false}, Case{256, 128, 32, false}}) {
+    SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " at " << c.depth);
+    const Source s =
+        rgbSource(c.w, c.h, [](int x, int y) { return uint32_t(x) << 24 | uint32_t(y) << 16 | 0xFF; });
+    Bytes icon;
+    ASSERT_EQ(AddBitmapToIconStream(&s.bitmap, &s.mask, &icon, c.depth, true, kMergeAdd), 0);
+    EXPECT_EQ(isPngBlock(rawBlocks(icon).at(0)), c.png);
+    EXPECT_EQ(formatsOf(icon), (std::vector<Format>{{c.w, c.h, c.depth}}));
+    Bytes plain;
+    ASSERT_EQ(AddBitmapToIconStream(&s.bitmap, &s.mask, &plain, c.depth, false, kMergeAdd), 0);
+    EXPECT_FALSE(isPngBlock(rawBlocks(plain).at(0)));
+  }
+}
+
+TEST(AddBitmapToIconStream, KeepsPartialAlphaAt32BitsAndMakesItTransparentBelow) {
+  // Pixel 0 has alpha 50, pixel 1 alpha 0, the rest are opaque.
+  const Source s = rgbSource(8, 8, [](int x, int y) {
+    const uint32_t alpha = y == 0 && x == 0 ? 50 : y == 0 && x == 1 ? 0 : 255;
+    return 0xC0404000u | alpha;
+  });
+  for (int depth : {32, 24, 8, 4, 1}) {
+    SCOPED_TRACE(depth);
+    Bytes icon;
+    ASSERT_EQ(AddBitmapToIconStream(&s.bitmap, &s.mask, &icon, depth, false, kMergeAdd), 0);
+    TAdvancedIcon read;
+    ASSERT_TRUE(loadIcon(icon, read));
+    ASSERT_EQ(read.Images().Items(0)->BitCount(), depth);
+    const Bytes rgba = icotest::rgbaOf(icotest::exported(*read.Images().Items(0)));
+    EXPECT_EQ(rgba[3], depth == 32 ? 50 : 0);
+    EXPECT_EQ(rgba[7], 0);
+    EXPECT_EQ(rgba[11], 255);
+  }
+}
+
+TEST(AddBitmapToIconStream, ChoosesTheDepthFromTheSource) {
+  const ColourList standard = {0x000000, 0x0000FF, 0xC0C0C0, 0xFFFFFF};
+  struct Case {
+    const char* name;
+    Source source;
+    int depth;
+  };
+  const Case cases[] = {
+      {"RGB", rgbSource(16, 16, [](int x, int) { return x ? 0x11223344u | 0xFF : 0u; }), 32},
+      {"Bitmap mode",
+       palettedSource(16, 16, PixelFormat::Bits1, {0, 0xFFFFFF}, [](int x, int) { return x & 1; }), 1},
+      {"20 colours", indexed32(20), 8},
+      {"standard colours",
+       palettedSource(16, 16, PixelFormat::Bits8, standard, [](int x, int) { return x % 4; }), 4},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Bytes icon;
+    ASSERT_GE(AddBitmapToIconStream(&c.source.bitmap, &c.source.mask, &icon, 0, false, kMergeAdd), 0);
+    ASSERT_EQ(formatsOf(icon).size(), 1u);
+    EXPECT_EQ(formatsOf(icon)[0].bits, c.depth);
+  }
+}
+
+TEST(AddBitmapToIconStream, LeavesTheStreamAsItWasWhenItFails) {
+  const Bytes destination = iconOf({entry(16, 16, 4)});
+  const Source s = indexed32(20);
+  Bytes icon = destination;
+  EXPECT_EQ(AddBitmapToIconStream(nullptr, nullptr, &icon, 8, false, kMergeAdd), -1);
+  EXPECT_EQ(AddBitmapToIconStream(&s.bitmap, &s.mask, &icon, 7, false, kMergeAdd), -1);
+  const Bytes notPng = {1, 2, 3};
+  EXPECT_EQ(AddPNGStreamToIconStream(&notPng, &icon, 8, false, kMergeAdd), -1);
+  EXPECT_EQ(AddPNGStreamToIconStream(nullptr, &icon, 8, false, kMergeAdd), -1);
+  EXPECT_EQ(icon, destination);
+}
+
+namespace {
+
+// Stands in for the options form: deletes the first image when asked, then
+// answers Ok or Cancel as the form does.
+ShowOptionsFn fakeForm(bool ok, bool deleteFirst, SaveChoices choices) {
+  return [=](Bytes& destination, SaveChoices& out, int16_t& errorFlag) {
+    if (deleteFirst && !destination.empty()) {
+      TAdvancedIcon icon;
+      loadIcon(destination, icon);
+      icon.Images().Delete(0);
+      TMemoryStream s;
+      icon.SaveToStream(s);
+      destination = s.Bytes();
+    }
+    if (ok) out = choices;
+    if (!ok && destination.empty()) errorFlag = 1;
+    return ok;
+  };
+}
+
+}  // namespace
+
+TEST(Assembly, WritesTheMergedIconOrWhatTheFormLeftAndRestoresTheDestinationOnFailure) {
+  const Bytes destination = iconOf({entry(16, 16, 4), entry(32, 32, 8), entry(48, 48, 32)});
+  const Source s = indexed32(20);
+  const SourcePair built{&s.bitmap, &s.mask, true};
+  const SaveChoices add{kMergeAdd, 8, false};
+  SaveChoices choices;
+
+  auto out = assembleFromSource(built, destination, 0, choices, fakeForm(true, true, add));
+  EXPECT_EQ(out.errorFlag, 0);
+  // A second image of a placed size and depth goes after the sorted ones.
+  EXPECT_EQ(out.newImageIndex, 2);
+  EXPECT_EQ(formatsOf(out.bytes), (std::vector<Format>{{32, 32, 8}, {48, 48, 32}, {32, 32, 8}}));
+
+  // Cancel: the destination less the deletions, no error.
+  out = assembleFromSource(built, destination, 0, choices, fakeForm(false, true, add));
+  EXPECT_EQ(out.errorFlag, 0);
+  EXPECT_EQ(formatsOf(out.bytes), (std::vector<Format>{{32, 32, 8}, {48, 48, 32}}));
+
+  // Cancel with no destination: nothing to write.
+  out = assembleFromSource(built, {}, 0, choices, fakeForm(false, false, add));
+  EXPECT_EQ(out.errorFlag, 1);
+  EXPECT_TRUE(out.bytes.empty());
+
+  // Captured data that does not match: the file gets its old bytes back.
+  bool shown = false;
+  auto watch = [&](Bytes&, SaveChoices&, int16_t&) { return shown = true; };
+  out = assembleFromSource({&s.bitmap, &s.mask, false}, destination, 0, choices, watch);
+  EXPECT_FALSE(shown);
+  EXPECT_EQ(out.errorFlag, 1);
+  EXPECT_EQ(out.bytes, destination);
+
+  // A form that fails outright loses nothing either.
+  auto broken = [](Bytes& d, SaveChoices&, int16_t&) -> bool {
+    d.clear();
+    throw std::runtime_error("form failed");
+  };
+  out = assembleFromSource(built, destination, 0, choices, broken);
+  EXPECT_EQ(out.errorFlag, 1);
+  EXPECT_EQ(out.bytes, destination);
+
+  EXPECT_EQ(keepDestination(destination, 1).bytes, destination);
+}
+
+TEST(Assembly, PngFallbackReportsAFailedMergeAndRestoresTheDestination) {
+  const Bytes destination = iconOf({entry(16, 16, 4), entry(32, 32, 8)});
+  const SaveChoices add{kMergeAdd, 32, false};
+  SaveChoices choices;
+  const Bytes png = icotest::pngBlock(24, 24);
+
+  auto out = assembleFromPng(&png, destination, 0, choices, fakeForm(true, false, add));
+  EXPECT_EQ(out.errorFlag, 0);
+  EXPECT_EQ(formatsOf(out.bytes), (std::vector<Format>{{16, 16, 4}, {32, 32, 8}, {24, 24, 8}}));
+
+  platform::scripted::reset();
+  const Bytes broken = {0x89, 'P', 'N', 'G'};
+  for (const Bytes* readBack : {&broken, static_cast<const Bytes*>(nullptr)}) {
+    out = assembleFromPng(readBack, destination, 0, choices, fakeForm(true, true, add));
+    EXPECT_EQ(out.errorFlag, 1);
+    EXPECT_EQ(out.bytes, destination);
+  }
+  ASSERT_EQ(platform::scripted::messageBoxes().size(), 2u);
+  EXPECT_EQ(platform::scripted::messageBoxes()[0].text,
+            "Error in plugin module: procedure AddPNGStreamToIconStream");
+
+  out = assembleFromPng(&png, {}, 0, choices, fakeForm(false, false, add));
+  EXPECT_EQ(out.errorFlag, 1);
+  EXPECT_TRUE(out.bytes.empty());
+}

@@ -1,0 +1,262 @@
+// Icons the save writes, read by other tools, and icons other tools made,
+// merged into without touching their images.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <regex>
+#include <sstream>
+
+#include "icon_builders.h"
+#include "pictures.h"
+#include "pixels/png_image.h"
+#include "save/assembly.h"
+#include "save_helpers.h"
+#include "test_files.h"
+
+using namespace icofmt;
+using namespace icofmt::save;
+using namespace savetest;
+
+namespace {
+
+std::string run(const std::string& command) {
+  std::string out;
+  if (FILE* p = popen(command.c_str(), "r")) {
+    char buf[512];
+    while (fgets(buf, sizeof buf, p)) out += buf;
+    pclose(p);
+  }
+  return out;
+}
+
+bool have(const std::string& program) { return !run("command -v " + program + " 2>/dev/null").empty(); }
+bool havePillow() { return run("/usr/bin/python3 -c 'import PIL; print(1)' 2>/dev/null") == "1\n"; }
+const char kMagick[] = "/usr/bin/convert-im6.q16";
+bool haveMagick() { return std::filesystem::exists(kMagick); }
+
+std::vector<Format> listWithIcotool(const std::string& file) {
+  std::vector<Format> images;
+  std::istringstream lines(run("icotool -l '" + file + "'"));
+  const std::regex field("--(width|height|bit-depth)=(\\d+)");
+  for (std::string line; std::getline(lines, line);) {
+    Format f{};
+    for (std::sregex_iterator it(line.begin(), line.end(), field), end; it != end; ++it) {
+      const int v = std::stoi((*it)[2]);
+      if ((*it)[1] == "width") f.width = v;
+      if ((*it)[1] == "height") f.height = v;
+      if ((*it)[1] == "bit-depth") f.bits = v;
+    }
+    images.push_back(f);
+  }
+  return images;
+}
+
+Bytes pngRgba(const Bytes& png) {
+  PngImage image;
+  image.LoadFromMemory(png);
+  return icotest::rgbaOf(image);
+}
+
+// Same transparency everywhere, the same colour and alpha wherever opaque.
+void expectSamePicture(const Bytes& ours, const Bytes& theirs, const std::string& who) {
+  ASSERT_EQ(ours.size(), theirs.size()) << who;
+  for (size_t i = 0; i < ours.size(); i += 4) {
+    ASSERT_EQ(ours[i + 3] == 0, theirs[i + 3] == 0) << who << " pixel " << i / 4;
+    if (ours[i + 3] == 0) continue;
+    for (int k = 0; k < 4; ++k) ASSERT_EQ(ours[i + k], theirs[i + k]) << who << " pixel " << i / 4;
+  }
+}
+
+uint32_t picture(int x, int y) {
+  const uint32_t alpha = (x + y) % 5 == 0 ? 0 : (x * 3 + y) % 7 == 0 ? 120 : 255;
+  return uint32_t(x * 9 & 0xFF) << 24 | uint32_t(y * 13 & 0xFF) << 16 | uint32_t((x ^ y) * 5 & 0xFF) << 8 |
+         alpha;
+}
+
+// Every depth the form offers, at sizes other readers treat differently,
+// merged into one icon as a user saving again and again would.
+Bytes iconOfEveryDepth() {
+  Bytes icon;
+  for (auto [side, depth] :
+       {std::pair{16, 1}, {16, 4}, {32, 4}, {32, 8}, {48, 8}, {32, 24}, {48, 32}, {256, 32}}) {
+    const Source s = rgbSource(side, side, picture);
+    EXPECT_GE(AddBitmapToIconStream(&s.bitmap, &s.mask, &icon, depth, true, kMergeAdd), 0);
+  }
+  return icon;
+}
+
+class SavedIconsElsewhere : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    icon_ = iconOfEveryDepth();
+    file_ = dir_.write("saved.ico", icon_);
+    TAdvancedIcon read;
+    ASSERT_TRUE(loadIcon(icon_, read));
+    for (uint32_t i = 0; i < read.Images().Count(); ++i)
+      ours_.push_back(icotest::rgbaOf(icotest::exported(*read.Images().Items(i))));
+  }
+  icotest::TempDir dir_;
+  Bytes icon_;
+  std::string file_;
+  std::vector<Bytes> ours_;
+};
+
+}  // namespace
+
+TEST_F(SavedIconsElsewhere, IcotoolListsAndExtractsEveryImage) {
+  if (!have("icotool")) GTEST_SKIP() << "icotool is not installed (scripts/setup.sh installs it)";
+  const auto formats = formatsOf(icon_);
+  ASSERT_EQ(formats.size(), 8u);
+  EXPECT_EQ(listWithIcotool(file_), formats);
+  const std::string out = dir_.file("x");
+  std::filesystem::create_directories(out);
+  run("icotool -x -o '" + out + "/' '" + file_ + "' 2>/dev/null");
+  for (size_t i = 0; i < formats.size(); ++i) {
+    const std::regex name(".*_" + std::to_string(i + 1) + "_\\d+x\\d+x\\d+\\.png");
+    std::string extracted;
+    for (const auto& e : std::filesystem::directory_iterator(out))
+      if (std::regex_match(e.path().string(), name)) extracted = e.path().string();
+    ASSERT_FALSE(extracted.empty()) << "image " << i;
+    expectSamePicture(ours_[i], pngRgba(readFileBytes(extracted)), "icotool image " + std::to_string(i));
+  }
+}
+
+TEST_F(SavedIconsElsewhere, ImageMagickSeesTheSameImagesAndPixels) {
+  if (!haveMagick()) GTEST_SKIP() << "ImageMagick is not installed (scripts/setup.sh installs it)";
+  const auto formats = formatsOf(icon_);
+  std::istringstream listed(run("identify -format '%w %h\\n' '" + file_ + "' 2>/dev/null"));
+  std::vector<std::pair<int, int>> sizes;
+  for (int w, h; listed >> w >> h;) sizes.emplace_back(w, h);
+  ASSERT_EQ(sizes.size(), formats.size());
+  for (size_t i = 0; i < formats.size(); ++i) {
+    EXPECT_EQ(sizes[i], std::pair(formats[i].width, formats[i].height));
+    const std::string raw = dir_.file("im" + std::to_string(i) + ".rgba");
+    run(std::string("'") + kMagick + "' '" + file_ + "[" + std::to_string(i) + "]' -depth 8 'rgba:" + raw +
+        "' 2>/dev/null");
+    expectSamePicture(ours_[i], readFileBytes(raw), "ImageMagick image " + std::to_string(i));
+  }
+}
+
+TEST_F(SavedIconsElsewhere, PillowSeesTheSameImagesAndPixels) {
+  if (!havePillow()) GTEST_SKIP() << "Pillow is not installed (scripts/setup.sh installs python3-pil)";
+  // Pillow orders the images its own way; the block offset names each one.
+  const std::string script = dir_.write("read.py", [] {
+    const std::string text =
+        "import sys\n"
+        "from PIL import IcoImagePlugin\n"
+        "with open(sys.argv[1], 'rb') as f:\n"
+        "    ico = IcoImagePlugin.IcoFile(f)\n"
+        "    for i, e in enumerate(ico.entry):\n"
+        "        im = ico.frame(i).convert('RGBA')\n"
+        "        open(sys.argv[2] + '/' + str(e['offset']), 'wb').write(im.tobytes())\n"
+        "        print(e['offset'], im.size[0], im.size[1])\n";
+    return Bytes(text.begin(), text.end());
+  }());
+  const std::string out = dir_.file("pil");
+  std::filesystem::create_directories(out);
+  std::istringstream listed(run("/usr/bin/python3 '" + script + "' '" + file_ + "' '" + out + "' 2>&1"));
+  std::map<uint32_t, std::pair<int, int>> sizes;
+  for (uint32_t offset; listed >> offset;) listed >> sizes[offset].first >> sizes[offset].second;
+  const auto formats = formatsOf(icon_);
+  ASSERT_EQ(sizes.size(), formats.size());
+  for (size_t i = 0; i < formats.size(); ++i) {
+    const size_t at = 6 + 16 * i + 12;
+    const uint32_t offset =
+        icon_[at] | icon_[at + 1] << 8 | icon_[at + 2] << 16 | uint32_t(icon_[at + 3]) << 24;
+    ASSERT_TRUE(sizes.count(offset)) << "image " << i;
+    EXPECT_EQ(sizes[offset], std::pair(formats[i].width, formats[i].height));
+    expectSamePicture(ours_[i], readFileBytes(out + "/" + std::to_string(offset)),
+                      "Pillow image " + std::to_string(i));
+  }
+}
+
+namespace {
+
+// Merging a new format and replacing the first image's format leave every
+// other image as it was: a bitmap block byte for byte, a PNG pixel for pixel.
+// Counts the PNG images it compared.
+int expectUntouchedAfterMerging(const Bytes& original, const std::string& who) {
+  int pngs = 0;
+  SCOPED_TRACE(who);
+  const auto formats = formatsOf(original);
+  const auto blocks = rawBlocks(original);
+  EXPECT_FALSE(formats.empty());
+  if (formats.empty() || formats.size() != blocks.size()) {
+    ADD_FAILURE() << "unreadable or partly readable icon";
+    return 0;
+  }
+  const Format first = formats[0];
+  const Source added = rgbSource(20, 20, picture);
+  const Source replacing = rgbSource(first.width, first.height, [](int, int) { return 0x336699FFu; });
+  for (int mode : {kMergeAdd, kMergeReplaceExact}) {
+    Bytes merged = original;
+    const Source& s = mode == kMergeAdd ? added : replacing;
+    EXPECT_GE(AddBitmapToIconStream(&s.bitmap, &s.mask, &merged, mode == kMergeAdd ? 32 : first.bits,
+                                    first.width == 256, mode),
+              0);
+    const auto after = rawBlocks(merged);
+    EXPECT_EQ(after.size(), blocks.size() + (mode == kMergeAdd ? 1 : 0));
+    for (size_t i = mode == kMergeAdd ? 0 : 1; i < blocks.size(); ++i) {
+      SCOPED_TRACE(testing::Message()
+                   << "image " << i << " " << formats[i] << (mode == kMergeAdd ? " add" : " replace"));
+      if (!isPngBlock(blocks[i])) {
+        EXPECT_NE(std::find(after.begin(), after.end(), blocks[i]), after.end());
+        continue;
+      }
+      const Bytes pixels = pngRgba(blocks[i]);
+      bool found = false;
+      for (const Bytes& b : after) found = found || (isPngBlock(b) && pngRgba(b) == pixels);
+      EXPECT_TRUE(found);
+      ++pngs;
+    }
+  }
+  return pngs;
+}
+
+}  // namespace
+
+TEST(MergingIntoOtherIcons, KeepsEveryUntouchedImage) {
+  icotest::TempDir dir;
+  std::vector<std::pair<std::string, Bytes>> icons;
+  icons.emplace_back("sample.ico", readFileBytes(ICOFMT_SAMPLE_ICON));
+  const std::string png = dir.write("in.png", icotest::rgbaPng(32, 32, [](uint32_t x, uint32_t y) {
+                                      return picture(static_cast<int>(x), static_cast<int>(y));
+                                    }));
+  const std::string big = dir.write("big.png", icotest::rgbaPng(256, 256, [](uint32_t x, uint32_t y) {
+                                      return picture(static_cast<int>(x), static_cast<int>(y));
+                                    }));
+  if (have("icotool")) {
+    // icotool makes paletted images only of pictures without partial alpha.
+    const std::string few = dir.write("few.png", icotest::rgbaPng(16, 16, [](uint32_t x, uint32_t y) {
+                                        return (x + y) % 4 == 0 ? 0u : 0xFF0000FFu;
+                                      }));
+    for (int depth : {1, 4, 8}) {
+      const std::string one = dir.file("t" + std::to_string(depth) + ".ico");
+      run("icotool -c -b " + std::to_string(depth) + " -o '" + one + "' '" + few + "'");
+      icons.emplace_back("icotool " + std::to_string(depth), readFileBytes(one));
+      EXPECT_EQ(formatsOf(icons.back().second), (std::vector<Format>{{16, 16, depth}}));
+    }
+    run("icotool -c -o '" + dir.file("icotool.ico") + "' '" + png + "' '" + few + "' --raw='" + big +
+        "' 2>/dev/null");
+    icons.emplace_back("icotool", readFileBytes(dir.file("icotool.ico")));
+    EXPECT_EQ(formatsOf(icons.back().second).size(), 3u);
+  }
+  if (haveMagick()) {
+    run(std::string("'") + kMagick + "' '" + big + "' -define icon:auto-resize=256,48,32,16 '" +
+        dir.file("im.ico") + "' 2>/dev/null");
+    icons.emplace_back("ImageMagick", readFileBytes(dir.file("im.ico")));
+    EXPECT_EQ(formatsOf(icons.back().second).size(), 4u);
+  }
+  if (havePillow()) {
+    run("/usr/bin/python3 -c \"from PIL import Image; Image.open('" + big + "').save('" +
+        dir.file("pil.ico") + "', sizes=[(16,16),(32,32),(48,48),(256,256)])\" 2>/dev/null");
+    icons.emplace_back("Pillow", readFileBytes(dir.file("pil.ico")));
+    EXPECT_EQ(formatsOf(icons.back().second).size(), 4u);
+  }
+  int pngs = 0;
+  for (const auto& [who, bytes] : icons) pngs += expectUntouchedAfterMerging(bytes, who);
+  if (icons.size() > 1) {
+    EXPECT_GT(pngs, 0);
+  }
+}
