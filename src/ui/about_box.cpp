@@ -9,38 +9,38 @@ std::string moduleVersion() { return ICOFMT_VERSION; }
 WebLink formatPageLink() { return {"ICO file format", ICOFMT_FORMAT_PAGE_URL}; }
 WebLink iconsPageLink() { return {"Icons in Windows", ICOFMT_ICONS_PAGE_URL}; }
 
+namespace {
+
+platform::Control makeControl(platform::ControlKind kind, std::string name, std::string caption, int left,
+                              int top, int width, int height) {
+  platform::Control c;
+  c.kind = kind;
+  c.name = std::move(name);
+  c.caption = std::move(caption);
+  c.left = left;
+  c.top = top;
+  c.width = width;
+  c.height = height;
+  return c;
+}
+
+}  // namespace
+
 platform::Form makeAboutBox() {
   using platform::ControlKind;
   platform::Form form;
   form.caption = std::string("About ") + kModuleName;
   form.width = 260;
   form.height = 104;
-  auto label = [&](const char* name, std::string text, int top) {
-    platform::Control c;
-    c.kind = ControlKind::Label;
-    c.name = name;
-    c.caption = std::move(text);
-    c.left = 12;
-    c.top = top;
-    c.width = 236;
-    c.height = 13;
-    form.add(std::move(c));
-  };
-  label("LName", kModuleName, 12);
-  label("LVersion", "Version " + moduleVersion(), 30);
-  label("LWhat", "Opens and saves Windows icons in image editors.", 48);
-  platform::Control ok;
-  ok.name = "B_Ok";
-  ok.caption = "OK";
-  ok.left = 92;
-  ok.top = 72;
-  ok.width = 75;
-  ok.height = 23;
+  form.add(makeControl(ControlKind::Label, "LName", kModuleName, 12, 12, 236, 13));
+  form.add(makeControl(ControlKind::Label, "LVersion", "Version " + moduleVersion(), 12, 30, 236, 13));
+  form.add(makeControl(ControlKind::Label, "LWhat", "Opens and saves Windows icons in image editors.", 12, 48,
+                       236, 13));
+  platform::Control& ok = form.add(makeControl(ControlKind::Button, "B_Ok", "OK", 92, 72, 75, 23));
   ok.tabOrder = 0;
   ok.isDefault = true;
   ok.isCancel = true;
   ok.modalResult = platform::ModalResult::Ok;
-  form.add(std::move(ok));
   return form;
 }
 
@@ -51,29 +51,16 @@ void showAboutBox() {
 
 platform::Control makeLinkButton(const std::string& name, const WebLink& link, int left, int top, int width,
                                  int height) {
-  platform::Control c;
-  c.kind = platform::ControlKind::LinkButton;
-  c.name = name;
-  c.caption = link.caption;
+  platform::Control c =
+      makeControl(platform::ControlKind::LinkButton, name, link.caption, left, top, width, height);
   c.hint = link.url;
-  c.left = left;
-  c.top = top;
-  c.width = width;
-  c.height = height;
   c.onClick = [url = link.url] { platform::openWebPage(url); };
   return c;
 }
 
 platform::Control makeAboutButton(int left, int top) {
-  platform::Control c;
-  c.kind = platform::ControlKind::SpeedButton;
-  c.name = "btAbout";
-  c.caption = "?";
+  platform::Control c = makeControl(platform::ControlKind::SpeedButton, "btAbout", "?", left, top, 23, 22);
   c.hint = "About";
-  c.left = left;
-  c.top = top;
-  c.width = 23;
-  c.height = 22;
   c.onClick = [] { showAboutBox(); };
   return c;
 }
