@@ -1,16 +1,22 @@
-// The per-selector work of opening and saving. Only the recording of the
-// host's file fields at ReadPrepare exists so far; it is what the forwarding
-// restores after every read-side call.
+// The per-selector work of opening and saving: the host's fields taken from
+// the parameter block at this edge, the work itself done by open/ and save/
+// on plain values.
 #include "host/steps.h"
 
 #include "host/module_state.h"
+#include "open/prepare_open.h"
+#include "platform/files.h"
 
 namespace icofmt::host {
 
 void prepareRead() {
   ModuleState& s = moduleState();
   const sdk::FormatRecord* block = s.formatParamBlock;
-  if (block == nullptr) return;
+  // Without a parameter block there is no file to open.
+  if (block == nullptr) {
+    s.errorFlag = 1;
+    return;
+  }
   if (block->fileSpec != nullptr) {
     const unsigned char* name = block->fileSpec->name;
     s.hostFileName.assign(reinterpret_cast<const char*>(name + 1), name[0]);
@@ -19,6 +25,18 @@ void prepareRead() {
   }
   s.iconPath = s.hostFileName;
   s.hostDataFork = block->dataFork;
+
+  open::PreparedOpen prepared = open::prepareOpen(s.iconPath, s.tempFolder, s.chosenIndex);
+  s.tempPngPath = prepared.tempPngPath;
+  s.chosenIndex = prepared.chosenIndex;
+  // Cancelled and failed alike end the operation silently.
+  if (!prepared.ok()) {
+    s.errorFlag = 1;
+    return;
+  }
+  s.tempPngHandle =
+      platform::openFile(s.tempPngPath, platform::FileAccess::Read, platform::FileShare::ReadWrite);
+  if (s.tempPngHandle == platform::kInvalidFile) s.errorFlag = 1;
 }
 
 void saveDestinationCopy() {}

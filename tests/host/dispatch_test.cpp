@@ -23,28 +23,24 @@ void writeFile(const std::string& path, const std::string& text) {
 }
 
 TEST_F(HostTest, ReadSelectorsReachTheCarriedModuleWithTheTemporaryPng) {
-  // The temporary PNG is ReadPrepare's to make; stand in for it here.
-  std::string png = path("app.png");
-  writeFile(png, "png");
   ASSERT_EQ(call(sdk::formatSelectorAbout), 0);  // loads nothing
-  moduleState().tempPngPath = png;
-  moduleState().tempPngHandle = open(png.c_str(), O_RDONLY);
-  ASSERT_GT(moduleState().tempPngHandle, 0);
-  std::intptr_t tempHandle = moduleState().tempPngHandle;
-
+  std::intptr_t tempHandle = 0;
   for (std::int16_t selector = 1; selector <= 4; ++selector) {
     ASSERT_EQ(call(selector), 0);
     // The host's own name and handle are back after every call.
-    EXPECT_EQ(name(), "C:\\icons\\app.ico");
+    EXPECT_EQ(name(), icon);
     EXPECT_EQ(block.dataFork, kHostFork);
     if (selector == 1) {
       EXPECT_TRUE(exists("RESICO.dll"));
+      EXPECT_TRUE(exists("app.png"));
+      tempHandle = moduleState().tempPngHandle;
+      EXPECT_GT(tempHandle, 0);
     }
   }
   ASSERT_EQ(recorder.callCount, 4);
   for (int i = 0; i < 4; ++i) {
     EXPECT_EQ(recorder.calls[i].selector, i + 1);
-    EXPECT_STREQ(recorder.calls[i].name, png.c_str());
+    EXPECT_EQ(std::string(recorder.calls[i].name), path("app.png"));
     EXPECT_EQ(recorder.calls[i].dataFork, tempHandle);
   }
   // ReadFinish released everything and left the state as a fresh load.
@@ -55,6 +51,40 @@ TEST_F(HostTest, ReadSelectorsReachTheCarriedModuleWithTheTemporaryPng) {
   EXPECT_EQ(moduleState().tempPngHandle, 0);
 }
 
+TEST_F(HostTest, AReadPrepareThatExportsNothingFailsWhateverLiesInTheTemporaryFolder) {
+  struct Case {
+    const char* name;
+    std::vector<std::uint8_t> bytes;
+    std::vector<platform::scripted::UserAction> actions;
+  };
+  std::vector<std::uint8_t> two = oneImageIcon();
+  // A second entry pointing at the same block, so the form is shown.
+  two[4] = 2;
+  two.insert(two.begin() + 22, two.begin() + 6, two.begin() + 22);
+  two[18] = two[34] = 38;
+  const Case cases[] = {
+      {"not an icon", {'t', 'e', 'x', 't'}, {}},
+      {"empty", {}, {}},
+      {"cancelled", two, {{platform::scripted::UserAction::Kind::Escape, "", -1}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(platform::writeWholeFile(icon, c.bytes));
+    writeFile(path("app.png"), "an older PNG");
+    platform::scripted::setUserActions(c.actions);
+    EXPECT_EQ(call(sdk::formatSelectorReadPrepare), 1);
+    EXPECT_EQ(recorder.callCount, 0);
+    EXPECT_EQ(name(), icon);
+    EXPECT_EQ(block.dataFork, kHostFork);
+    EXPECT_FALSE(exists("app.png"));
+    EXPECT_FALSE(exists("RESICO.dll"));
+    EXPECT_TRUE(loaded().empty());
+    EXPECT_TRUE(platform::scripted::messageBoxes().empty());
+  }
+  ASSERT_EQ(platform::scripted::shownForms().size(), 1u);
+  EXPECT_EQ(platform::scripted::shownForms()[0].result, platform::ModalResult::Cancel);
+}
+
 TEST_F(HostTest, WriteSelectorsSwapOnlyTheDataForkAndOnlyFromWritePrepare) {
   writeFile(path("IcoTempSaveAs.ico"), "");
   writeFile(path("IcoTempSaveAs.txt"), "x");
@@ -62,7 +92,7 @@ TEST_F(HostTest, WriteSelectorsSwapOnlyTheDataForkAndOnlyFromWritePrepare) {
   for (std::int16_t selector = 5; selector <= 16; ++selector) {
     ASSERT_EQ(call(selector), 0) << selector;
     EXPECT_EQ(block.dataFork, kHostFork);
-    EXPECT_EQ(name(), "C:\\icons\\app.ico");
+    EXPECT_EQ(name(), icon);
     if (selector == 5) {
       EXPECT_TRUE(moduleState().destinationCopy && moduleState().captureBuffer);
       EXPECT_EQ(moduleState().tempPngPath, folder + "tmpPNG234.png");
@@ -77,7 +107,7 @@ TEST_F(HostTest, WriteSelectorsSwapOnlyTheDataForkAndOnlyFromWritePrepare) {
   for (int i = 0; i < 12; ++i) {
     const RecordedCall& c = recorder.calls[i];
     EXPECT_EQ(c.selector, i + 5);
-    EXPECT_STREQ(c.name, "C:\\icons\\app.ico");
+    EXPECT_EQ(std::string(c.name), icon);
     EXPECT_EQ(c.dataFork, c.selector >= 13 ? tempHandle : kHostFork) << c.selector;
     // The options hook exists only around OptionsStart.
     EXPECT_EQ(c.hooksInstalled, c.selector == 6 ? 1 : 0) << c.selector;
@@ -181,7 +211,7 @@ TEST_F(HostTest, AnErrorOfTheCarriedModuleReachesTheHostAndTheOperationStillEnds
   recorder.resultFor[sdk::formatSelectorReadStart] = -30501;
   EXPECT_EQ(call(sdk::formatSelectorReadPrepare), 0);
   EXPECT_EQ(call(sdk::formatSelectorReadStart), -30501);
-  EXPECT_EQ(name(), "C:\\icons\\app.ico");
+  EXPECT_EQ(name(), icon);
   EXPECT_EQ(block.dataFork, kHostFork);
   // The host sends no ReadFinish after a failed ReadStart.
   EXPECT_TRUE(loaded().empty());

@@ -35,7 +35,9 @@ class HostTest : public ::testing::Test {
     host::resetModuleState();
     platform::scripted::reset();
     carriedResourceEntry().name = "RESDLL";
-    setName("C:\\icons\\app.ico");
+    icon = folder + "app.ico";
+    ASSERT_TRUE(platform::writeWholeFile(icon, oneImageIcon()));
+    setName(icon);
     block.fileSpec = &spec;
     block.dataFork = kHostFork;
   }
@@ -44,6 +46,15 @@ class HostTest : public ::testing::Test {
     host::resetModuleState();
     std::filesystem::remove_all(folder);
     unsetenv("TMPDIR");
+  }
+
+  // 1 x 1 at 32 bits: ReadPrepare opens it without a form.
+  static std::vector<std::uint8_t> oneImageIcon() {
+    return {0,    0,    1,    0,    1, 0,                                                // header
+            1,    1,    0,    0,    1, 0, 32, 0, 48, 0, 0, 0, 22, 0, 0,  0,              // directory entry
+            40,   0,    0,    0,    1, 0, 0,  0, 2,  0, 0, 0, 1,  0, 32, 0, 0, 0, 0, 0,  // bitmap header
+            0,    0,    0,    0,    0, 0, 0,  0, 0,  0, 0, 0, 0,  0, 0,  0, 0, 0, 0, 0,
+            0x20, 0x40, 0x60, 0xFF, 0, 0, 0,  0};  // pixel, mask
   }
 
   void setName(const std::string& name) {
@@ -66,6 +77,8 @@ class HostTest : public ::testing::Test {
 
   static constexpr std::intptr_t kHostFork = 4242;
   std::string folder;
+  // The host's file: a real icon in the test's folder.
+  std::string icon;
   sdk::FSSpec spec{};
   sdk::FormatRecord block{};
   Recorder recorder;
