@@ -1,5 +1,8 @@
 #include "open/prepare_open.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "open/form_select.h"
 #include "open/sub_image_export.h"
 #include "platform/files.h"
@@ -21,6 +24,14 @@ PreparedOpen prepareOpen(const std::string& iconPath, const std::string& tempFol
   result.chosenIndex = chosenIndex;
   result.tempPngPath = tempPngPathFor(tempFolder, iconPath);
   if (result.tempPngPath.empty()) return result;
+  // An icon named *.png that lies in the temporary folder is itself the
+  // temporary name: deleting or exporting over it would destroy the file
+  // being opened.
+  std::error_code error;
+  if (std::filesystem::equivalent(iconPath, result.tempPngPath, error)) {
+    result.tempPngPath.clear();
+    return result;
+  }
   // A PNG of the same name from an earlier operation must never be opened in
   // place of the chosen image.
   if (platform::fileExists(result.tempPngPath) && !platform::deleteFile(result.tempPngPath)) return result;

@@ -18,7 +18,8 @@ struct PreparedOpen {
   Outcome outcome = Outcome::Failed;
   // The image chosen (0 without a form; unchanged when there is no image).
   std::int32_t chosenIndex = 0;
-  // Where the PNG is; it exists exactly when outcome is Exported.
+  // Where the PNG is; it exists exactly when outcome is Exported. Empty when
+  // there is no temporary name to use (the clean-up then deletes nothing).
   std::string tempPngPath;
   bool ok() const { return outcome == Outcome::Exported; }
 };
@@ -28,7 +29,8 @@ struct PreparedOpen {
 // iconPath). A file of that name left from earlier is deleted first, so that
 // it can never pass for the chosen image: when nothing is exported, nothing
 // of that name remains (unless it could not be deleted, and then the outcome
-// is Failed too).
+// is Failed too). An icon file that is itself at that path is left alone:
+// the outcome is Failed and tempPngPath empty.
 PreparedOpen prepareOpen(const std::string& iconPath, const std::string& tempFolder,
                          std::int32_t chosenIndex = 0);
 

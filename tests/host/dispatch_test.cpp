@@ -83,6 +83,14 @@ TEST_F(HostTest, AReadPrepareThatExportsNothingFailsWhateverLiesInTheTemporaryFo
   }
   ASSERT_EQ(platform::scripted::shownForms().size(), 1u);
   EXPECT_EQ(platform::scripted::shownForms()[0].result, platform::ModalResult::Cancel);
+
+  // An icon in the temporary folder named like its own temporary PNG: neither
+  // the export nor the clean-up may touch it.
+  const std::string own = path("own.png");
+  ASSERT_TRUE(platform::writeWholeFile(own, oneImageIcon()));
+  setName(own);
+  EXPECT_EQ(call(sdk::formatSelectorReadPrepare), 1);
+  EXPECT_EQ(platform::readWholeFile(own), oneImageIcon());
 }
 
 TEST_F(HostTest, WriteSelectorsSwapOnlyTheDataForkAndOnlyFromWritePrepare) {

@@ -132,6 +132,11 @@ TEST_F(OpenTest, OneImageOpensWithoutAFormAndFailuresLeaveNoFile) {
     EXPECT_FALSE(platform::fileExists(stale));
   }
   EXPECT_EQ(prepareOpen(folder() + "missing.ico", folder()).outcome, PreparedOpen::Outcome::Failed);
+  // An icon that bears the temporary name itself is never deleted or overwritten.
+  const Bytes iconBytes = *platform::readWholeFile(one);
+  const std::string named = dir.write("icon.png", iconBytes);
+  EXPECT_EQ(prepareOpen(named, folder()).outcome, PreparedOpen::Outcome::Failed);
+  EXPECT_EQ(platform::readWholeFile(named), iconBytes);
   EXPECT_EQ(prepareOpen(one, "").outcome, PreparedOpen::Outcome::Failed);
   EXPECT_TRUE(platform::scripted::shownForms().empty());
 }
