@@ -10,7 +10,11 @@ export TMPDIR="$work/tmp/"
 mkdir -p "$TMPDIR" "$work/in" "$work/out"
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-clean_tmp() { [ -z "$(ls -A "$TMPDIR")" ] || fail "$1 left in the temporary folder: $(ls -A "$TMPDIR")"; }
+clean_tmp() {
+  local left
+  left=$(find "$TMPDIR" -type f)
+  [ -z "$left" ] || fail "$1 left in the temporary folder: $left"
+}
 
 "$corpus" make "$work/in" || { echo "FAIL: cannot make the corpus"; exit 1; }
 cp "$sample" "$work/in/sample.ico"
