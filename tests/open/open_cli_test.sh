@@ -45,7 +45,7 @@ clean_tmp "a cancelled open"
 "$icohost" open "$work/in/one.ico" --cancel -o "$work/out/one.png" || fail "one.ico showed a form"
 clean_tmp "open one.ico"
 
-for bad in text.ico empty.ico unreadable.ico; do
+for bad in text.ico empty.ico unreadable.ico zeros.ico; do
   # An older PNG of the temporary name must not be opened instead.
   cp "$work/out/one.png" "$TMPDIR/${bad%.*}.png"
   "$icohost" open "$work/in/$bad" -o "$work/out/bad.png" 2>"$work/err"

@@ -53,6 +53,8 @@ void make(const std::string& dir) {
   write("one.ico", icotest::iconFile({entry({24, 24, 4, true})}));
   write("text.ico", Bytes{'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'c', 'o', 'n'});
   write("empty.ico", Bytes{});
+  // Reads as an image of no pixels, which cannot be converted.
+  write("zeros.ico", icotest::iconFile({{Bytes(80, 0), 16, 16, 0, 0, 1, 32}}));
   Bytes brokenPng = icotest::pngBlock(32, 32);
   brokenPng[20] ^= 0xFF;
   write("unreadable.ico",
