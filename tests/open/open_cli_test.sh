@@ -51,6 +51,7 @@ for bad in text.ico empty.ico unreadable.ico zeros.ico; do
   "$icohost" open "$work/in/$bad" -o "$work/out/bad.png" 2>"$work/err"
   [ $? = 1 ] && grep -q "the module returned 1" "$work/err" || fail "open $bad: $(cat "$work/err")"
   [ -e "$work/out/bad.png" ] && fail "open $bad wrote its output"
+  grep -q "message box" "$work/err" && fail "open $bad showed a message: $(cat "$work/err")"
   clean_tmp "open $bad"
 done
 
