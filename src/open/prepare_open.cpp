@@ -11,8 +11,10 @@ namespace icofmt::open {
 
 std::string tempPngPathFor(const std::string& tempFolder, const std::string& hostFileName) {
   if (tempFolder.empty()) return {};
-  const std::size_t cut = hostFileName.find_last_of("/\\:");
-  std::string name = cut == std::string::npos ? hostFileName : hostFileName.substr(cut + 1);
+  // File calls see the name up to its first NUL; so does the temporary name.
+  const std::string path = hostFileName.substr(0, hostFileName.find('\0'));
+  const std::size_t cut = path.find_last_of("/\\:");
+  std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
   const std::size_t dot = name.rfind('.');
   if (dot != std::string::npos) name.erase(dot);
   return tempFolder + name + ".png";

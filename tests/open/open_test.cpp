@@ -158,10 +158,13 @@ TEST_F(OpenTest, ExportWritesNothingForAMissingImage) {
 }
 
 TEST_F(OpenTest, TempPngIsNamedAfterTheIconInsideTheTemporaryFolder) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"C:\\icons\\app.ico", "/t/app.png"}, {"/home/me/noext", "/t/noext.png"},
-      {"D:app.x.ico", "/t/app.x.png"},      {"/a.b/plain", "/t/plain.png"},
-      {"../../etc/x.ico", "/t/x.png"},      {"", "/t/.png"}};
+  const std::pair<std::string, const char*> cases[] = {{"C:\\icons\\app.ico", "/t/app.png"},
+                                                       {"/home/me/noext", "/t/noext.png"},
+                                                       {"D:app.x.ico", "/t/app.x.png"},
+                                                       {"/a.b/plain", "/t/plain.png"},
+                                                       {"../../etc/x.ico", "/t/x.png"},
+                                                       {"", "/t/.png"},
+                                                       {std::string("a.ico\0/b.x", 10), "/t/a.png"}};
   for (const auto& [host, expected] : cases) EXPECT_EQ(tempPngPathFor("/t/", host), expected) << host;
   EXPECT_EQ(tempPngPathFor("", "a.ico"), "");
 }
