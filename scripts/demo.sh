@@ -2,7 +2,8 @@
 # Builds everything, then runs the reference host icohost on the built-in
 # sample: the carried PNG module saves and opens it in each mode and the
 # results are compared byte for byte; the sample icon's images are listed and
-# extracted; then the ICO module is asked to save the sample.
+# extracted, then opened one by one through the ICO module and written as PNG;
+# then the ICO module is asked to save the sample.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
@@ -43,6 +44,13 @@ echo "== The built-in sample icon samples/sample.ico, read directly"
 for n in 1 5; do
   "$icohost" extract samples/sample.ico "$n" -o "$out/sample-$n.png"
   echo "image $n extracted as $out/sample-$n.png"
+done
+echo
+echo "== Every image of samples/sample.ico opened through the ICO module"
+count=$("$icohost" list samples/sample.ico | wc -l)
+for ((n = 1; n <= count; n++)); do
+  "$icohost" open samples/sample.ico --pick "$n" -o "$out/sample-open-$n.png"
+  echo "image $n opened as $out/sample-open-$n.png"
 done
 echo
 echo "== The ICO module ($("$icohost" info | sed -n 's/^name: *//p'))"

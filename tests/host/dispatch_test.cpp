@@ -40,7 +40,7 @@ TEST_F(HostTest, ReadSelectorsReachTheCarriedModuleWithTheTemporaryPng) {
   ASSERT_EQ(recorder.callCount, 4);
   for (int i = 0; i < 4; ++i) {
     EXPECT_EQ(recorder.calls[i].selector, i + 1);
-    EXPECT_STREQ(recorder.calls[i].name, png.c_str());
+    EXPECT_EQ(std::string(recorder.calls[i].name), path("app.png"));
     EXPECT_EQ(recorder.calls[i].dataFork, tempHandle);
   }
   // ReadFinish released everything and left the state as a fresh load.
@@ -50,6 +50,48 @@ TEST_F(HostTest, ReadSelectorsReachTheCarriedModuleWithTheTemporaryPng) {
   EXPECT_TRUE(loaded().empty());
   EXPECT_TRUE(moduleState().firstCall);
   EXPECT_EQ(moduleState().tempPngHandle, platform::kInvalidFile);
+}
+
+TEST_F(HostTest, AReadPrepareThatExportsNothingFailsWhateverLiesInTheTemporaryFolder) {
+  struct Case {
+    const char* name;
+    std::vector<std::uint8_t> bytes;
+    std::vector<platform::scripted::UserAction> actions;
+  };
+  std::vector<std::uint8_t> two = oneImageIcon();
+  // A second entry pointing at the same block, so the form is shown.
+  two[4] = 2;
+  two.insert(two.begin() + 22, two.begin() + 6, two.begin() + 22);
+  two[18] = two[34] = 38;
+  const Case cases[] = {
+      {"not an icon", {'t', 'e', 'x', 't'}, {}},
+      {"empty", {}, {}},
+      {"cancelled", two, {{platform::scripted::UserAction::Kind::Escape, "", -1}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(platform::writeWholeFile(iconPath, c.bytes));
+    writeFile(path("app.png"), "an older PNG");
+    platform::scripted::setUserActions(c.actions);
+    EXPECT_EQ(call(sdk::formatSelectorReadPrepare), 1);
+    EXPECT_EQ(recorder.callCount, 0);
+    EXPECT_EQ(name(), iconPath);
+    EXPECT_EQ(block.dataFork, kHostFork);
+    EXPECT_FALSE(exists("app.png"));
+    EXPECT_FALSE(carriedExists());
+    EXPECT_TRUE(loaded().empty());
+    EXPECT_TRUE(platform::scripted::messageBoxes().empty());
+  }
+  ASSERT_EQ(platform::scripted::shownForms().size(), 1u);
+  EXPECT_EQ(platform::scripted::shownForms()[0].result, platform::ModalResult::Cancel);
+
+  // An icon in the temporary folder named like its own temporary PNG: neither
+  // the export nor the clean-up may touch it.
+  const std::string own = path("own.png");
+  ASSERT_TRUE(platform::writeWholeFile(own, oneImageIcon()));
+  setName(own);
+  EXPECT_EQ(call(sdk::formatSelectorReadPrepare), 1);
+  EXPECT_EQ(platform::readWholeFile(own), oneImageIcon());
 }
 
 TEST_F(HostTest, WriteSelectorsSwapOnlyTheDataForkAndOnlyFromWritePrepare) {

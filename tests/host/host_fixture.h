@@ -78,6 +78,9 @@ class HostTest : public ::testing::Test {
   std::string carriedPath() const { return folder + "icofmt-" + std::to_string(getuid()) + "/RESICO.dll"; }
   bool carriedExists() const { return platform::fileExists(carriedPath()); }
 
+  static std::vector<std::uint8_t> oneImageIcon() {
+    return {std::begin(kOnePixelIcon), std::end(kOnePixelIcon)};
+  }
   // One 1 x 1 image at 32 bits, opaque red.
   static constexpr std::uint8_t kOnePixelIcon[] = {
       0,  0, 1,   0,   1, 0,                                                // header: icon, one image

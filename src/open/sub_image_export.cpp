@@ -1,0 +1,91 @@
+#include "open/sub_image_export.h"
+
+#include <cstring>
+#include <exception>
+#include <utility>
+
+#include "icon/advanced_icon.h"
+#include "pixels/png_image.h"
+#include "platform/files.h"
+
+namespace icofmt::open {
+
+std::vector<std::string> listSubImages(const std::string& path) {
+  std::vector<std::string> descriptions;
+  if (!platform::fileExists(path)) return descriptions;
+  try {
+    TAdvancedIcon icon;
+    icon.LoadFromFile(path);
+    const TSubIconList& images = icon.Images();
+    for (std::uint32_t i = 0; i < images.Count(); ++i) descriptions.push_back(images.Items(i)->Description());
+  } catch (const std::exception&) {
+    // A file that cannot be read offers nothing to open.
+    descriptions.clear();
+  }
+  return descriptions;
+}
+
+bool subImageToPng(const std::string& iconPath, std::int32_t index, PngImage& png) {
+  if (!platform::fileExists(iconPath)) return false;
+  try {
+    TAdvancedIcon icon;
+    icon.LoadFromFile(iconPath);
+    if (index < 0 || index >= icon.Images().Count()) return false;
+    // Converted aside, so that a failure halfway leaves the caller's image as it was.
+    PngImage converted;
+    icon.Images().Items(static_cast<std::uint32_t>(index))->SaveToPNG(converted);
+    png = std::move(converted);
+    return true;
+  } catch (const std::exception&) {
+    // An unreadable file or image is a failed conversion, never an error
+    // that reaches the host.
+    return false;
+  }
+}
+
+bool exportSubImage(const std::string& iconPath, std::int32_t index, const std::string& target) {
+  PngImage png;
+  if (!subImageToPng(iconPath, index, png)) return false;
+  std::vector<std::uint8_t> bytes;
+  try {
+    // Encoded whole before the target is touched.
+    bytes = png.Encode();
+  } catch (const std::exception&) {
+    return false;
+  }
+  return platform::writeWholeFile(target, bytes);
+}
+
+TBitmap renderPreviewBitmap(const std::string& iconPath, std::int32_t index, Colour background) {
+  TBitmap bitmap;
+  try {
+    PngImage png;
+    subImageToPng(iconPath, index, png);
+    SetupFilledBitmap(bitmap, png.Width(), png.Height(), PixelFormat::Bits24, background & 0xFFFFFF);
+    png.Draw(bitmap, 0, 0);
+  } catch (const std::exception&) {
+    return TBitmap();
+  }
+  return bitmap;
+}
+
+void renderPreview(const std::string& iconPath, std::int32_t index, platform::Picture& picture,
+                   Colour background) {
+  picture = {};
+  TBitmap bitmap = renderPreviewBitmap(iconPath, index, background);
+  if (bitmap.Empty()) return;
+  const int width = bitmap.Width(), height = bitmap.Height();
+  const std::size_t rowLength = static_cast<std::size_t>(width) * 3;
+  try {
+    std::vector<std::uint8_t> bgr(rowLength * static_cast<std::size_t>(height));
+    for (int y = 0; y < height; ++y)
+      std::memcpy(bgr.data() + rowLength * static_cast<std::size_t>(y), bitmap.ScanLine(y), rowLength);
+    picture.bgr = std::move(bgr);
+  } catch (const std::exception&) {
+    return;
+  }
+  picture.width = width;
+  picture.height = height;
+}
+
+}  // namespace icofmt::open
