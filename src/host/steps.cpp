@@ -34,11 +34,13 @@ std::vector<std::uint8_t>& destinationCopy(ModuleState& s) {
 
 // The document's title, read within the handle's size and the handle then
 // disposed of, as a complex property asks. nullopt when the host refuses it
-// or hands back nothing that can be read.
+// or hands back nothing that can be read. A host without the property suite
+// has no title to give: like a title naming no file, the save makes a new
+// icon.
 std::optional<std::string> documentTitle(const sdk::FormatRecord& block) {
   const sdk::PropertyProcs* properties = block.propertyProcs;
   if (properties == nullptr || properties->numPropertyProcs < 1 || properties->getPropertyProc == nullptr)
-    return std::nullopt;
+    return std::string();
   std::intptr_t simple = 0;
   sdk::Handle handle = nullptr;
   if (properties->getPropertyProc(sdk::kPhotoshopSignature, sdk::propTitle, 0, &simple, &handle) !=

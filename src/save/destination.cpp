@@ -119,7 +119,8 @@ std::optional<TakenBack> takeBackDestinationCopy(const std::string& tempFolder,
     if (readFileWithin(namePath, kParkedNameMax, name) != ReadOutcome::Read || name.empty())
       back.copy.clear();
     back.path = titleFromHandleBytes(reinterpret_cast<const char*>(name.data()), name.size());
-    if (!currentDestination.empty() && *back.path != currentDestination) return std::nullopt;
+    if (!currentDestination.empty() && !back.path->empty() && *back.path != currentDestination)
+      return std::nullopt;
   }
   return back;
 }

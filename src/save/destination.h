@@ -55,9 +55,9 @@ struct TakenBack {
   std::optional<std::string> path;
 };
 // WritePrepare: the parked copy when it is fresh. currentDestination is the
-// destination the host names now (empty when it names none); a parked copy of
-// another destination is stale, so that a save never merges the images of a
-// file saved just before into this one.
+// destination the host names now (empty when it names none); a copy parked
+// with the path of another destination is stale, so that a save never merges
+// the images of a file saved just before into this one.
 std::optional<TakenBack> takeBackDestinationCopy(const std::string& tempFolder,
                                                  const std::string& currentDestination);
 

@@ -20,12 +20,13 @@ struct HostImage {
   std::int32_t planes = 0;
 };
 
-// Sides of 1 to 256 and 1 to 16 planes: what the module declares to hosts.
+// Sides of at most 256 and at most 16 planes, none negative: what the module
+// declares to hosts.
 bool withinHostLimits(const HostImage& image);
 
 // The bytes a complete capture holds: width x height x planes, and for Bitmap
-// mode rows of whole bytes. nullopt for an image beyond the host limits or a
-// mode the module does not capture.
+// mode rows of whole bytes. nullopt for an image beyond the host limits, one
+// without a pixel or a plane, or a mode the module does not capture.
 std::optional<std::uint64_t> expectedCaptureLength(const HostImage& image);
 
 }  // namespace icofmt::save

@@ -158,6 +158,13 @@ TEST(SourceImageTest, CaptureOfAnotherLengthIsRefused) {
       // The RGB and bit builders propose their depth before they look.
       EXPECT_EQ(depth, mode == kModeRgb ? 32 : mode == kModeBitmap ? 1 : 99);
     }
+    // No planes or no pixels: an empty capture matches, yet makes no image.
+    for (HostImage empty : {HostImage{mode, 9, 4, 0}, HostImage{mode, 0, 4, 1}}) {
+      TBitmapFix32 source;
+      TBitmap mask;
+      int depth = 0;
+      EXPECT_EQ(buildSourceImage({empty, {}, &d.tables, d.png}, source, mask, depth), -1);
+    }
   }
 }
 
