@@ -1,5 +1,6 @@
 #include "save/source_image.h"
 
+#include <algorithm>
 #include <array>
 
 #include "base/limits.h"

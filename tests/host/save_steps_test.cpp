@@ -65,15 +65,9 @@ class SaveStepsTest : public ::testing::Test {
     gTitlePointer = gTitle.get();
     gTitleSize = static_cast<std::int32_t>(title.size());
   }
-  void setFileSpec(const std::string& path) {
-    spec.name[0] = static_cast<unsigned char>(path.size());
-    std::memcpy(spec.name + 1, path.data(), path.size());
-    block.fileSpec = &spec;
-  }
 
   std::string folder;
   sdk::FormatRecord block{};
-  sdk::FSSpec spec{};
   sdk::HandleProcs handleProcs{1,       8,          nullptr,      disposeHandle, handleSize,
                                nullptr, lockHandle, unlockHandle, nullptr,       nullptr};
   sdk::PropertyProcs propertyProcs{1, 2, getProperty, nullptr};
@@ -139,25 +133,6 @@ TEST_F(SaveStepsTest, CaptureOnlyListens) {
   EXPECT_EQ(std::memcmp(&before, &block, sizeof block), 0);
   EXPECT_EQ(*moduleState().captureBuffer, std::vector<std::uint8_t>(pixels, pixels + 6));
   EXPECT_EQ(moduleState().savedTables.red[77], 77);
-}
-
-TEST_F(SaveStepsTest, FreshCopyOfAnotherDestinationIsNotTaken) {
-  ASSERT_TRUE(platform::writeWholeFile(folder + "a.ico", std::vector<std::uint8_t>{1, 2, 3}));
-  setFileSpec(folder + "a.ico");
-  saveDestinationCopy();
-  ASSERT_EQ(moduleState().errorFlag, 0);
-  moduleState().destinationCopy->clear();
-
-  setFileSpec(folder + "b.ico");
-  reuseDestinationCopy();
-  EXPECT_FALSE(moduleState().destinationCopyReused);
-  EXPECT_TRUE(moduleState().destinationCopy->empty());
-
-  setFileSpec(folder + "a.ico");
-  reuseDestinationCopy();
-  EXPECT_TRUE(moduleState().destinationCopyReused);
-  EXPECT_EQ(*moduleState().destinationCopy, (std::vector<std::uint8_t>{1, 2, 3}));
-  EXPECT_EQ(moduleState().hostFileName, folder + "a.ico");
 }
 
 }  // namespace

@@ -1,10 +1,8 @@
 #pragma once
 // A fresh temporary folder per test, with a trailing separator as the module's
-// own temporary folder has, removed with everything in it afterwards.
-#include <gtest/gtest.h>
+// own has, removed with its content afterwards.
 #include <stdlib.h>
 
-#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -26,7 +24,7 @@ class TempFolder {
   const std::string& path() const { return path_; }
   std::string file(const std::string& name) const { return path_ + name; }
   void write(const std::string& name, const std::vector<std::uint8_t>& bytes) const {
-    ASSERT_TRUE(platform::writeWholeFile(file(name), bytes));
+    platform::writeWholeFile(file(name), bytes);
   }
   std::vector<std::uint8_t> read(const std::string& name) const {
     return platform::readWholeFile(file(name)).value_or(std::vector<std::uint8_t>{});
