@@ -9,6 +9,7 @@
 
 #include "host/module_state.h"
 #include "host/steps.h"
+#include "pixels/png_image.h"
 #include "platform/files.h"
 #include "sdk/format_record.h"
 #include "sdk/selectors.h"
@@ -133,6 +134,30 @@ TEST_F(SaveStepsTest, CaptureOnlyListens) {
   EXPECT_EQ(std::memcmp(&before, &block, sizeof block), 0);
   EXPECT_EQ(*moduleState().captureBuffer, std::vector<std::uint8_t>(pixels, pixels + 6));
   EXPECT_EQ(moduleState().savedTables.red[77], 77);
+}
+
+TEST_F(SaveStepsTest, SourceNeedsThePngReadBack) {
+  ModuleState& s = moduleState();
+  s.hostImageMode = 2;
+  s.imageWidth = 2;
+  s.imageHeight = 1;
+  s.hostPlanes = 1;
+  *s.captureBuffer = {0, 1};
+  s.savedTables.red[1] = s.savedTables.green[1] = s.savedTables.blue[1] = 255;
+  PngImage png;
+  png.Create(2, 1, PngColourType::Grey);
+  ASSERT_TRUE(platform::writeWholeFile(folder + "tmp.png", png.Encode()));
+  s.tempPngHandle =
+      platform::openFile(folder + "tmp.png", platform::FileAccess::Read, platform::FileShare::None);
+  TBitmapFix32 source;
+  TBitmap mask;
+  EXPECT_EQ(buildSourceFromCapture(source, mask), 0);
+  EXPECT_EQ(s.proposedDepth, 1);
+  EXPECT_EQ(s.distinctIndices.Count(), 2);
+  platform::closeFile(s.tempPngHandle);
+  // A PNG that cannot be read back ends the save like a short capture.
+  s.tempPngHandle = platform::kInvalidFile;
+  EXPECT_EQ(buildSourceFromCapture(source, mask), -1);
 }
 
 }  // namespace
