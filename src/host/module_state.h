@@ -52,7 +52,7 @@ struct ModuleState {
   // the depth the options form proposes and the palette indices a Gray or
   // Indexed source uses, set when the source image is built.
   save::ColourTables savedTables;
-  int proposedDepth = 0;
+  std::int32_t proposedDepth = 0;
   TListByte distinctIndices;
 };
 
