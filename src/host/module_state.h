@@ -13,6 +13,7 @@
 #include "platform/modules.h"
 #include "platform/windowing.h"
 #include "save/capture.h"
+#include "save/save_choices.h"
 #include "sdk/format_record.h"
 
 namespace icofmt::host {
@@ -63,6 +64,8 @@ struct ModuleState {
   save::ColourTables savedTables;
   std::int32_t proposedDepth = 0;
   TListByte distinctIndices;
+  // What the user chose in the options form.
+  save::SaveChoices saveChoices;
 };
 
 ModuleState& moduleState();

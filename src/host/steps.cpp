@@ -8,9 +8,11 @@
 #include "open/prepare_open.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
+#include "save/assembly.h"
 #include "save/capture.h"
 #include "save/destination.h"
 #include "save/host_image.h"
+#include "save/options_form.h"
 #include "save/source_image.h"
 #include "sdk/selectors.h"
 
@@ -187,6 +189,59 @@ int buildSourceFromCapture(TBitmapFix32& source, TBitmap& mask) {
   return save::buildSourceImage(in, source, mask, s.proposedDepth, &s.distinctIndices);
 }
 
-void assembleDestination() {}
+namespace {
+
+// The whole icon from the start of the host's file: hosts hand over the file
+// truncated and at 0, but nothing of an older, longer file may survive
+// behind a shorter icon.
+void writeToHost(const std::vector<std::uint8_t>& bytes) {
+  ModuleState& s = moduleState();
+  if (bytes.empty()) return;
+  const auto fork = static_cast<platform::FileHandle>(s.hostDataFork);
+  bool written =
+      platform::seekFile(fork, 0, platform::SeekOrigin::Begin) == 0 &&
+      platform::writeFile(fork, bytes.data(), bytes.size()) == static_cast<std::int64_t>(bytes.size()) &&
+      platform::truncateFile(fork);
+  // A write that did not land is no saved icon.
+  if (!written) s.errorFlag = 1;
+}
+
+}  // namespace
+
+void restoreDestination() {
+  ModuleState& s = moduleState();
+  if (s.formatParamBlock == nullptr || !s.destinationCopy || s.destinationCopy->empty()) return;
+  s.hostDataFork = s.formatParamBlock->dataFork;
+  const std::int16_t error = s.errorFlag;
+  writeToHost(*s.destinationCopy);
+  s.errorFlag = error;
+}
+
+void assembleDestination() {
+  ModuleState& s = moduleState();
+  const std::vector<std::uint8_t> none;
+  const std::vector<std::uint8_t>& before = s.destinationCopy ? *s.destinationCopy : none;
+  save::ShowOptionsFn showOptions = [&s](std::vector<std::uint8_t>& destination, save::SaveChoices& choices,
+                                         std::int16_t& errorFlag) {
+    if (!s.assemblyBuffer) s.assemblyBuffer.emplace();
+    save::OptionsInput input{s.hostFileName, s.imageWidth, s.imageHeight, s.hostImageMode};
+    return save::ShowOptions(input, s.proposedDepth, destination, *s.assemblyBuffer, errorFlag, choices);
+  };
+  save::WriteOutcome outcome;
+  if (s.hostImageMode <= save::kModeRgb) {
+    TBitmapFix32 source;
+    TBitmap mask;
+    const int built = buildSourceFromCapture(source, mask);
+    outcome = save::assembleFromSource({&source, &mask, built == 0}, before, s.errorFlag, s.saveChoices,
+                                       showOptions);
+  } else {
+    if (!s.pngReadBack) s.pngReadBack.emplace();
+    const bool read = save::readBackPng(s.tempPngHandle, *s.pngReadBack);
+    outcome = save::assembleFromPng(read ? &*s.pngReadBack : nullptr, before, s.errorFlag, s.saveChoices,
+                                    showOptions);
+  }
+  s.errorFlag = outcome.errorFlag;
+  writeToHost(outcome.bytes);
+}
 
 }  // namespace icofmt::host

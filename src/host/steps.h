@@ -25,5 +25,8 @@ void capturePixels();
 int buildSourceFromCapture(TBitmapFix32& source, TBitmap& mask);
 // WriteFinish: the icon file built and written through the host's handle.
 void assembleDestination();
+// A save that fails before WriteFinish: the host truncated the destination
+// already, so its previous bytes go back through the host's handle.
+void restoreDestination();
 
 }  // namespace icofmt::host
