@@ -32,15 +32,7 @@ int rowsPerBlock(const sdk::FormatRecord& record, std::size_t rowBytes, int heig
 namespace {
 platform::Control& addControl(platform::Form& form, platform::ControlKind kind, const char* name,
                               const char* caption, int left, int top, int width, int height) {
-  platform::Control& c = form.add(platform::Control{});
-  c.kind = kind;
-  c.name = name;
-  c.caption = caption;
-  c.left = left;
-  c.top = top;
-  c.width = width;
-  c.height = height;
-  return c;
+  return form.add(platform::makeControl(kind, name, caption, left, top, width, height));
 }
 }  // namespace
 

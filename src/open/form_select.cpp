@@ -12,19 +12,7 @@ namespace {
 
 using platform::Control;
 using platform::ControlKind;
-
-Control makeControl(ControlKind kind, const char* name, const std::string& caption, int left, int top,
-                    int width, int height) {
-  Control c;
-  c.kind = kind;
-  c.name = name;
-  c.caption = caption;
-  c.left = left;
-  c.top = top;
-  c.width = width;
-  c.height = height;
-  return c;
-}
+using platform::makeControl;
 
 }  // namespace
 

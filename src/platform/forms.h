@@ -66,6 +66,10 @@ struct Control {
   std::function<void()> onChange;
 };
 
+// A control of the kind with its name, caption and position.
+Control makeControl(ControlKind kind, std::string name, std::string caption, int left, int top, int width,
+                    int height);
+
 // The system's button-face colour as 0x00BBGGRR, the background of every form.
 std::uint32_t faceColour();
 

@@ -18,24 +18,12 @@ namespace {
 
 using platform::Control;
 using platform::ControlKind;
+using platform::makeControl;
 
 constexpr std::array<int, 6> kItemDepths{0, 1, 4, 8, 24, 32};
 constexpr int kPngSide = 256;
 constexpr int kButtonsTopCompact = 56;
 constexpr int kButtonsTopExpanded = 212;
-
-Control makeControl(ControlKind kind, const char* name, std::string caption, int left, int top, int width,
-                    int height) {
-  Control c;
-  c.kind = kind;
-  c.name = name;
-  c.caption = std::move(caption);
-  c.left = left;
-  c.top = top;
-  c.width = width;
-  c.height = height;
-  return c;
-}
 
 Control label(const char* name, std::string caption, int left, int top, int width) {
   return makeControl(ControlKind::Label, name, std::move(caption), left, top, width, 13);
