@@ -48,8 +48,9 @@ bool exportSubImage(const std::string& iconPath, std::int32_t index, const std::
   if (!subImageToPng(iconPath, index, png)) return false;
   std::vector<std::uint8_t> bytes;
   try {
-    // Encoded whole before the target is touched.
-    bytes = png.Encode();
+    // Encoded whole before the target is touched. The carried module reads
+    // it back at once and it is deleted then: speed counts, not size.
+    bytes = png.EncodeTemporary();
   } catch (const std::exception&) {
     return false;
   }
