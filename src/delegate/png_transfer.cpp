@@ -187,7 +187,9 @@ sdk::OSErr writeContinue(sdk::FormatRecord& record) {
   png.SetInterlaced(m.interlaced);
   std::vector<std::uint8_t> bytes;
   try {
-    bytes = png.Encode();
+    // Inside icofmt this file is the temporary PNG, read back at once and
+    // deleted: speed counts, not size.
+    bytes = png.EncodeTemporary();
   } catch (const Error&) {
     return sdk::writErr;
   }

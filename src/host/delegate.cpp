@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <random>
+#include <system_error>
 
 #include "host/module_state.h"
 #include "platform/files.h"
@@ -83,9 +86,15 @@ std::string extractDelegate(platform::ModuleHandle resources) {
     auto existing = platform::readWholeFile(path);
     if (existing && std::equal(existing->begin(), existing->end(), bytes.begin(), bytes.end())) return path;
   }
-  if (!platform::writeWholeFile(path, bytes)) {
+  // Written aside and renamed into place: another process may have the file
+  // of that name loaded, and rewriting it in place would change the code
+  // under it (a crash there). A rename leaves that process its own copy.
+  std::random_device entropy;
+  const std::string aside = path + "." + std::to_string(entropy()) + ".part";
+  std::error_code error;
+  if (!platform::writeWholeFile(aside, bytes) || (std::filesystem::rename(aside, path, error), error)) {
     // A half-written file must not be taken for ours by the next operation.
-    deleteIfExists(path);
+    deleteIfExists(aside);
     return {};
   }
   return path;

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "icon/advanced_icon.h"
 #include "open/form_select.h"
 #include "open/sub_image_export.h"
 #include "platform/files.h"
@@ -38,7 +39,11 @@ PreparedOpen prepareOpen(const std::string& iconPath, const std::string& tempFol
   // place of the chosen image.
   if (platform::fileExists(result.tempPngPath) && !platform::deleteFile(result.tempPngPath)) return result;
 
-  const std::vector<std::string> descriptions = listSubImages(iconPath);
+  // Read once for the list and the export; the form's previews read the file
+  // again, as it is while the user looks.
+  TAdvancedIcon icon;
+  loadIcon(iconPath, icon);
+  const std::vector<std::string> descriptions = listSubImages(icon);
   if (descriptions.empty()) return result;
   if (descriptions.size() == 1) {
     result.chosenIndex = 0;
@@ -51,7 +56,7 @@ PreparedOpen prepareOpen(const std::string& iconPath, const std::string& tempFol
       return result;
     }
   }
-  if (exportSubImage(iconPath, result.chosenIndex, result.tempPngPath))
+  if (exportSubImage(icon, result.chosenIndex, result.tempPngPath))
     result.outcome = PreparedOpen::Outcome::Exported;
   return result;
 }

@@ -10,26 +10,36 @@
 
 namespace icofmt::open {
 
-std::vector<std::string> listSubImages(const std::string& path) {
-  std::vector<std::string> descriptions;
-  if (!platform::fileExists(path)) return descriptions;
+bool loadIcon(const std::string& path, TAdvancedIcon& icon) {
+  if (!platform::fileExists(path)) return false;
   try {
-    TAdvancedIcon icon;
     icon.LoadFromFile(path);
+    return true;
+  } catch (const std::exception&) {
+    // A file that cannot be read offers nothing to open.
+    icon.Images().Clear();
+    return false;
+  }
+}
+
+std::vector<std::string> listSubImages(const TAdvancedIcon& icon) {
+  std::vector<std::string> descriptions;
+  try {
     const TSubIconList& images = icon.Images();
     for (std::uint32_t i = 0; i < images.Count(); ++i) descriptions.push_back(images.Items(i)->Description());
   } catch (const std::exception&) {
-    // A file that cannot be read offers nothing to open.
     descriptions.clear();
   }
   return descriptions;
 }
 
-bool subImageToPng(const std::string& iconPath, std::int32_t index, PngImage& png) {
-  if (!platform::fileExists(iconPath)) return false;
+std::vector<std::string> listSubImages(const std::string& path) {
+  TAdvancedIcon icon;
+  return loadIcon(path, icon) ? listSubImages(icon) : std::vector<std::string>();
+}
+
+bool subImageToPng(const TAdvancedIcon& icon, std::int32_t index, PngImage& png) {
   try {
-    TAdvancedIcon icon;
-    icon.LoadFromFile(iconPath);
     if (index < 0 || index >= icon.Images().Count()) return false;
     // Converted aside, so that a failure halfway leaves the caller's image as it was.
     PngImage converted;
@@ -37,19 +47,30 @@ bool subImageToPng(const std::string& iconPath, std::int32_t index, PngImage& pn
     png = std::move(converted);
     return true;
   } catch (const std::exception&) {
-    // An unreadable file or image is a failed conversion, never an error
-    // that reaches the host.
+    // An unreadable image is a failed conversion, never an error that
+    // reaches the host.
     return false;
   }
 }
 
+bool subImageToPng(const std::string& iconPath, std::int32_t index, PngImage& png) {
+  TAdvancedIcon icon;
+  return loadIcon(iconPath, icon) && subImageToPng(icon, index, png);
+}
+
 bool exportSubImage(const std::string& iconPath, std::int32_t index, const std::string& target) {
+  TAdvancedIcon icon;
+  return loadIcon(iconPath, icon) && exportSubImage(icon, index, target);
+}
+
+bool exportSubImage(const TAdvancedIcon& icon, std::int32_t index, const std::string& target) {
   PngImage png;
-  if (!subImageToPng(iconPath, index, png)) return false;
+  if (!subImageToPng(icon, index, png)) return false;
   std::vector<std::uint8_t> bytes;
   try {
-    // Encoded whole before the target is touched.
-    bytes = png.Encode();
+    // Encoded whole before the target is touched. The carried module reads
+    // it back at once and it is deleted then: speed counts, not size.
+    bytes = png.EncodeTemporary();
   } catch (const std::exception&) {
     return false;
   }

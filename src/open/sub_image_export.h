@@ -1,7 +1,8 @@
 #pragma once
 // One image of an icon file as PNG: for the file the carried module reads and
-// for the selection form's preview. Nothing is cached: every call reads and
-// parses the icon file again, so a preview always shows the file as it is.
+// for the selection form's preview. Nothing is cached: every call given a path
+// reads and parses the icon file again, so a preview always shows the file as
+// it is.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -12,7 +13,8 @@
 
 namespace icofmt {
 class PngImage;
-}
+class TAdvancedIcon;
+}  // namespace icofmt
 
 namespace icofmt::open {
 
@@ -29,6 +31,15 @@ bool subImageToPng(const std::string& iconPath, std::int32_t index, PngImage& pn
 // or overwritten). True only when the whole file was written; on false no
 // file of ours is left at target.
 bool exportSubImage(const std::string& iconPath, std::int32_t index, const std::string& target);
+
+// The same from an icon already loaded, so that one read of the file serves
+// both the list the user chooses from and the export of the chosen image.
+// loadIcon is false, with no image in icon, when the file is missing or
+// cannot be read.
+bool loadIcon(const std::string& path, TAdvancedIcon& icon);
+std::vector<std::string> listSubImages(const TAdvancedIcon& icon);
+bool subImageToPng(const TAdvancedIcon& icon, std::int32_t index, PngImage& png);
+bool exportSubImage(const TAdvancedIcon& icon, std::int32_t index, const std::string& target);
 
 // Image `index` drawn over the background (0x00BBGGRR), blended by its alpha,
 // into a 24-bit bitmap of its size; an empty bitmap when it cannot be made.

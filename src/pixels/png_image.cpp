@@ -166,6 +166,7 @@ bool readRows(png_structp png, png_bytepp rows) {
 struct WriteSpec {
   png_uint_32 width, height;
   int bitDepth, colourType, interlace, level;
+  bool unfiltered;
   const png_color* palette;
   int paletteCount;
   const png_byte* alpha;
@@ -177,6 +178,7 @@ bool writeAll(png_structp png, png_infop info, const WriteSpec* spec, png_bytepp
   png_set_IHDR(png, info, spec->width, spec->height, spec->bitDepth, spec->colourType, spec->interlace,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   if (spec->level >= 0) png_set_compression_level(png, spec->level);
+  if (spec->unfiltered) png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
   if (spec->paletteCount > 0) png_set_PLTE(png, info, spec->palette, spec->paletteCount);
   if (spec->alphaCount > 0)
     png_set_tRNS(png, info, const_cast<png_bytep>(spec->alpha), spec->alphaCount, nullptr);
@@ -277,7 +279,11 @@ void PngImage::Create(int width, int height, PngColourType type, int bitDepth) {
   hasTransparency_ = false;
 }
 
-std::vector<uint8_t> PngImage::Encode(int compressionLevel) const {
+std::vector<uint8_t> PngImage::Encode(int compressionLevel) const { return encode(compressionLevel, false); }
+
+std::vector<uint8_t> PngImage::EncodeTemporary() const { return encode(0, true); }
+
+std::vector<uint8_t> PngImage::encode(int compressionLevel, bool unfiltered) const {
   if (width_ <= 0 || height_ <= 0) throw InvalidImage();
   const bool paletted = type_ == PngColourType::Palette;
   const bool packedGrey = type_ == PngColourType::Grey && bitDepth_ < 8;
@@ -290,16 +296,20 @@ std::vector<uint8_t> PngImage::Encode(int compressionLevel) const {
                          static_cast<png_byte>(blueOf(palette_[i]))});
     if (colours.empty()) colours.push_back({0, 0, 0});
   }
-  // Indices past the palette would make a file other readers reject.
-  std::vector<uint8_t> samples = samples_;
+  // Indices past the palette would make a file other readers reject. Only
+  // samples that must change are copied; libpng copies each row before it
+  // filters it and never writes into the rows it is given.
+  std::vector<uint8_t> adjusted;
+  if (paletted || packedGrey) adjusted = samples_;
   if (paletted)
-    for (auto& s : samples)
+    for (auto& s : adjusted)
       if (s >= colours.size()) s = 0;
   if (packedGrey)
-    for (auto& s : samples) s = static_cast<uint8_t>(s >> (8 - bitDepth_));
+    for (auto& s : adjusted) s = static_cast<uint8_t>(s >> (8 - bitDepth_));
+  uint8_t* samples = adjusted.empty() ? const_cast<uint8_t*>(samples_.data()) : adjusted.data();
   std::vector<png_bytep> rows(static_cast<size_t>(height_));
   for (int y = 0; y < height_; ++y)
-    rows[static_cast<size_t>(y)] = samples.data() + static_cast<size_t>(y) * RowLength();
+    rows[static_cast<size_t>(y)] = samples + static_cast<size_t>(y) * RowLength();
 
   PngContext ctx;
   WriteGuard guard;
@@ -318,6 +328,7 @@ std::vector<uint8_t> PngImage::Encode(int compressionLevel) const {
   spec.colourType = static_cast<int>(type_);
   spec.interlace = interlaced_ ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE;
   spec.level = std::clamp(compressionLevel, -1, 9);
+  spec.unfiltered = unfiltered;
   spec.palette = colours.data();
   spec.paletteCount = static_cast<int>(colours.size());
   size_t alphaCount = paletted && hasTransparency_ ? std::min(transparency_.size(), colours.size()) : 0;

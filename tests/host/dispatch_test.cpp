@@ -298,9 +298,13 @@ TEST_F(HostTest, OnlyTheCarriedBytesAreEverLoaded) {
   auto planted = *platform::readWholeFile(ICOFMT_PLATFORM_LIBRARY);  // has no ENTRYPOINT1
   ASSERT_TRUE(platform::writeWholeFile(path("RESICO.dll"), planted));
   ASSERT_TRUE(platform::writeWholeFile(carriedPath(), planted));
+  // Another process that has that file loaded keeps its bytes: ours replace
+  // the name, not the file under it.
+  std::ifstream inUse(carriedPath(), std::ios::binary);
   ASSERT_EQ(call(sdk::formatSelectorReadPrepare), 0);
   EXPECT_EQ(recorder.callCount, 1);
   EXPECT_EQ(platform::readWholeFile(carriedPath()), recordingModuleBytes());
+  EXPECT_EQ(std::vector<std::uint8_t>(std::istreambuf_iterator<char>(inUse), {}), planted);
   ASSERT_EQ(call(sdk::formatSelectorReadFinish), 0);
   EXPECT_FALSE(carriedExists());
 

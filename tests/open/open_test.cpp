@@ -35,7 +35,7 @@ Bytes threeImages() {
 std::vector<std::uint8_t> pngOf(const std::string& icon, int index) {
   PngImage png;
   EXPECT_TRUE(subImageToPng(icon, index, png));
-  return png.Encode();
+  return png.EncodeTemporary();
 }
 
 class OpenTest : public ::testing::Test {

@@ -55,6 +55,36 @@ TEST(Png, EncodesAndDecodesEveryWritableKind) {
   }
 }
 
+// The temporary encoding (stored, unfiltered) must decode to what the default
+// one does, and neither may touch the image it encodes: RGBA rows are handed
+// to libpng without a copy.
+TEST(Png, TemporaryEncodingKeepsEverySampleAndLeavesTheImageAlone) {
+  struct Case {
+    PngColourType type;
+    int bitDepth;
+  };
+  for (Case c : {Case{PngColourType::Rgba, 8}, Case{PngColourType::Rgb, 8}, Case{PngColourType::GreyAlpha, 8},
+                 Case{PngColourType::Grey, 2}, Case{PngColourType::Palette, 4}}) {
+    PngImage png;
+    png.Create(19, 5, c.type, c.bitDepth);
+    if (c.type == PngColourType::Palette) png.SetPalette({0x0000FF, 0x00FF00, 0xFF0000});
+    std::mt19937 rng(static_cast<unsigned>(c.bitDepth) * 7 + static_cast<unsigned>(c.type));
+    for (int y = 0; y < png.Height(); ++y)
+      for (size_t i = 0; i < png.RowLength(); ++i) png.Row(y)[i] = static_cast<uint8_t>(rng());
+    const std::vector<uint8_t> before(png.Row(0), png.Row(0) + png.RowLength() * png.Height());
+    PngImage usual, temporary;
+    usual.LoadFromMemory(png.Encode());
+    temporary.LoadFromMemory(png.EncodeTemporary());
+    EXPECT_EQ(std::vector<uint8_t>(png.Row(0), png.Row(0) + png.RowLength() * png.Height()), before);
+    ASSERT_EQ(temporary.ColourType(), usual.ColourType());
+    ASSERT_EQ(temporary.BitDepth(), usual.BitDepth());
+    EXPECT_EQ(temporary.Palette(), usual.Palette());
+    for (int y = 0; y < png.Height(); ++y)
+      EXPECT_EQ(std::memcmp(temporary.Row(y), usual.Row(y), usual.RowLength()), 0)
+          << static_cast<int>(c.type);
+  }
+}
+
 TEST(Png, DrawBlendsStraightAlpha) {
   PngImage p;
   p.Create(2, 1, PngColourType::Rgba);
