@@ -53,11 +53,24 @@ for ((n = 1; n <= count; n++)); do
   echo "image $n opened as $out/sample-open-$n.png"
 done
 echo
-echo "== The ICO module ($("$icohost" info | sed -n 's/^name: *//p'))"
-if "$icohost" save "$sample" "$out/ring.ico" && [ -s "$out/ring.ico" ]; then
-  echo "saved $out/ring.ico ($(stat -c %s "$out/ring.ico") bytes)"
-else
-  echo "the ICO module's own saving is not built yet: no icon was written"
-fi
+echo "== Saving through the ICO module ($("$icohost" info | sed -n 's/^name: *//p')): $sample at every depth, merged"
+icon="$out/ring.ico"
+rm -f "$icon"
+for depth in auto 1 4 8 24 32; do
+  "$icohost" save "$sample" "$icon" --depth "$depth" --add
+  echo "saved at depth $depth: $("$icohost" list "$icon" | wc -l) images in $icon"
+done
+# The sample's 256 x 256 image, saved PNG-compressed beside the others.
+"$icohost" extract samples/sample.ico 5 -o "$out/big.png"
+"$icohost" save "$out/big.png" "$icon" --depth 32 --png --add
+echo "saved the 256 x 256 image as PNG"
+echo
+echo "== $icon ($(stat -c %s "$icon") bytes), listed and opened back"
+"$icohost" list "$icon"
+count=$("$icohost" list "$icon" | wc -l)
+for ((n = 1; n <= count; n++)); do
+  "$icohost" open "$icon" --pick "$n" -o "$out/ring-open-$n.png"
+  echo "image $n opened as $out/ring-open-$n.png"
+done
 echo
 echo "Results are in $out"

@@ -81,10 +81,13 @@ void endOperationIfOver() {
     return;
   }
   if (!s.cleanedUp && !s.firstCall) {
-    if (isRead(selector))
+    if (isRead(selector)) {
       finishRead();
-    else
+    } else {
+      if (selector == formatSelectorWritePrepare || selector == formatSelectorWriteStart)
+        restoreDestination();
       finishWriteCleanup();
+    }
   }
   resetModuleState();
 }

@@ -8,9 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "icon/typed_lists.h"
 #include "platform/files.h"
 #include "platform/modules.h"
 #include "platform/windowing.h"
+#include "save/capture.h"
+#include "save/save_choices.h"
 #include "sdk/format_record.h"
 
 namespace icofmt::host {
@@ -54,6 +57,15 @@ struct ModuleState {
   std::int32_t imageHeight = 0;
   std::uint8_t hostImageMode = 0;
   std::int32_t hostPlanes = 0;
+
+  // Saving: the host's colour tables kept at WriteStart (Gray and Indexed),
+  // the depth the options form proposes and the palette indices a Gray or
+  // Indexed source uses, set when the source image is built.
+  save::ColourTables savedTables;
+  std::int32_t proposedDepth = 0;
+  TListByte distinctIndices;
+  // What the user chose in the options form.
+  save::SaveChoices saveChoices;
 };
 
 ModuleState& moduleState();

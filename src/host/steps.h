@@ -2,6 +2,9 @@
 // The module's own work per selector, around the forwarding to the carried
 // module. Each reads and writes the module state and reports failure only by
 // setting errorFlag to 1.
+#include "pixels/bitmap.h"
+#include "pixels/bmp_codec.h"
+
 namespace icofmt::host {
 
 // ReadPrepare: the icon image to open, written as the temporary PNG.
@@ -15,7 +18,15 @@ void captureWriteFields();
 // WriteStart and WriteContinue: what the host hands the carried module.
 void captureLookupTables();
 void capturePixels();
+// WriteFinish, for the assembly: the source image and mask from the capture
+// (the carried module's PNG read back first for Gray and Indexed images),
+// setting proposedDepth and distinctIndices. 0, or -1 when the capture or
+// the PNG does not make the image: the save then ends with result 1.
+int buildSourceFromCapture(TBitmapFix32& source, TBitmap& mask);
 // WriteFinish: the icon file built and written through the host's handle.
 void assembleDestination();
+// A save that fails before WriteFinish: the host truncated the destination
+// already, so its previous bytes go back through the host's handle.
+void restoreDestination();
 
 }  // namespace icofmt::host

@@ -31,6 +31,8 @@ std::int64_t writeFile(FileHandle file, const void* buffer, std::size_t count);
 // New position, or -1 on failure.
 std::int64_t seekFile(FileHandle file, std::int64_t offset, SeekOrigin origin);
 std::int64_t fileSize(FileHandle file);
+// Ends the file at the current position.
+bool truncateFile(FileHandle file);
 
 bool fileExists(const std::string& path);
 bool deleteFile(const std::string& path);

@@ -99,7 +99,8 @@ TEST_F(HostTest, WriteSelectorsSwapOnlyTheDataForkAndOnlyFromWritePrepare) {
   writeFile(path("IcoTempSaveAs.txt"), "x");
   std::intptr_t tempHandle = 0;
   for (std::int16_t selector = 5; selector <= 16; ++selector) {
-    ASSERT_EQ(call(selector), 0) << selector;
+    // The recording module delivers no pixels, so the assembly refuses.
+    ASSERT_EQ(call(selector), selector == 16 ? 1 : 0) << selector;
     EXPECT_EQ(block.dataFork, kHostFork);
     EXPECT_EQ(name(), iconPath);
     if (selector == 5) {
@@ -277,7 +278,8 @@ TEST_F(HostTest, WriteFinishCleansUpAfterAnErrorAndLeavesTheCarriedBufferToItsMa
   recorder.resultFor[sdk::formatSelectorWriteFinish] = -36;
   recorder.leaveBufferAtWriteFinish = true;
   for (std::int16_t selector = 13; selector <= 15; ++selector) ASSERT_EQ(call(selector), 0);
-  EXPECT_EQ(call(sdk::formatSelectorWriteFinish), -36);
+  // The assembly still ran, and found no pixels to save.
+  EXPECT_EQ(call(sdk::formatSelectorWriteFinish), 1);
   // Freeing this buffer here would be freeing memory we never allocated.
   EXPECT_EQ(block.data, nullptr);
   for (const char* file : {"tmpPNG234.png", "IcoTempSaveAs.ico", "IcoTempSaveAs.txt"})
@@ -404,18 +406,42 @@ TEST_F(HostTest, AnAbandonedOperationIsReleasedByTheNextOne) {
   EXPECT_EQ(loaded().size(), 1u);
 }
 
+TEST_F(HostTest, AFailedSaveGivesTheTruncatedDestinationItsBytesBack) {
+  const std::vector<std::uint8_t> before = oneImageIcon();
+  for (std::int16_t failing : {sdk::formatSelectorWritePrepare, sdk::formatSelectorWriteFinish}) {
+    SCOPED_TRACE(failing);
+    ASSERT_TRUE(platform::writeWholeFile(iconPath, before));
+    for (std::int16_t selector = 5; selector <= 12; ++selector) ASSERT_EQ(call(selector), 0);
+    // As image editors do: the destination is truncated before the write selectors.
+    platform::FileHandle fork =
+        platform::createFile(iconPath, platform::FileAccess::ReadWrite, platform::FileShare::None);
+    block.dataFork = fork;
+    // Beyond the largest image the module declares, WritePrepare refuses; the
+    // recording module delivers no pixels, so WriteFinish's assembly refuses.
+    block.imageSize = {static_cast<std::int16_t>(failing == sdk::formatSelectorWritePrepare ? 300 : 16), 16};
+    std::int16_t selector = 13;
+    for (; selector < failing; ++selector) ASSERT_EQ(call(selector), 0);
+    EXPECT_EQ(call(selector), 1);
+    platform::closeFile(fork);
+    EXPECT_EQ(platform::readWholeFile(iconPath), before);
+    EXPECT_TRUE(moduleState().firstCall);
+  }
+}
+
 TEST_F(HostTest, OneLoadOfTheModuleServesOperationAfterOperation) {
   for (std::int16_t selector = 1; selector <= 4; ++selector) ASSERT_EQ(call(selector), 0);
-  for (std::int16_t selector = 5; selector <= 16; ++selector) ASSERT_EQ(call(selector), 0);
+  // The recording module delivers no pixels: each save's assembly refuses.
+  for (std::int16_t selector = 5; selector <= 16; ++selector)
+    ASSERT_EQ(call(selector), selector == 16 ? 1 : 0);
   recorder.resultFor[sdk::formatSelectorEstimateStart] = -128;  // a save that stops early
   for (std::int16_t selector = 9; selector <= 10; ++selector) call(selector);
   for (std::int16_t selector = 9; selector <= 16; ++selector) {
     recorder.resultFor[sdk::formatSelectorEstimateStart] = 0;
-    ASSERT_EQ(call(selector), 0) << selector;
+    ASSERT_EQ(call(selector), selector == 16 ? 1 : 0) << selector;
   }
   EXPECT_EQ(recorder.callCount, 4 + 12 + 2 + 8);
   EXPECT_TRUE(loaded().empty());
-  EXPECT_FALSE(exists("RESICO.dll"));
+  EXPECT_FALSE(carriedExists());
 }
 
 }  // namespace

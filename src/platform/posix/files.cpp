@@ -84,6 +84,11 @@ std::int64_t fileSize(FileHandle file) {
   return static_cast<std::int64_t>(st.st_size);
 }
 
+bool truncateFile(FileHandle file) {
+  off_t pos = ::lseek(static_cast<int>(file), 0, SEEK_CUR);
+  return pos >= 0 && ::ftruncate(static_cast<int>(file), pos) == 0;
+}
+
 bool fileExists(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);

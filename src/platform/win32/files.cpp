@@ -97,6 +97,8 @@ std::int64_t fileSize(FileHandle file) {
   return size.QuadPart;
 }
 
+bool truncateFile(FileHandle file) { return ::SetEndOfFile(reinterpret_cast<HANDLE>(file)) != 0; }
+
 bool fileExists(const std::string& path) {
   DWORD attributes = ::GetFileAttributesA(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;

@@ -1,0 +1,144 @@
+#include "save/destination.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "base/limits.h"
+
+namespace icofmt::save {
+
+namespace {
+
+constexpr std::int64_t kFreshMs = 4000;
+// A parked path is one the host handed over: at most a length-prefixed
+// string, but a host of long paths may come; far more is not a path.
+constexpr std::uint64_t kParkedNameMax = limits::kTitleMax + 1;
+
+TimeSource gTimeSource = systemTimeSource();
+
+// Days from 1970-01-01 of a proleptic Gregorian date.
+std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d) {
+  y -= m <= 2;
+  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const auto yoe = static_cast<unsigned>(y - era * 400);
+  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+}
+
+std::int64_t toMs(const platform::LocalTime& t) {
+  const std::int64_t days = daysFromCivil(t.year, static_cast<unsigned>(std::clamp(t.month, 1, 12)),
+                                          static_cast<unsigned>(std::clamp(t.day, 1, 31)));
+  return ((days * 24 + t.hour) * 60 + t.minute) * 60000 + std::int64_t{t.second} * 1000 + t.millisecond;
+}
+
+bool writeAll(const std::string& path, const std::uint8_t* bytes, std::size_t count) {
+  platform::FileHandle file =
+      platform::createFile(path, platform::FileAccess::Write, platform::FileShare::None);
+  if (file == platform::kInvalidFile) return false;
+  bool ok = count == 0 || platform::writeFile(file, bytes, count) == static_cast<std::int64_t>(count);
+  ok = platform::closeFile(file) && ok;
+  if (!ok) platform::deleteFile(path);
+  return ok;
+}
+
+bool isBlankOrControl(char c) { return static_cast<unsigned char>(c) <= ' '; }
+
+}  // namespace
+
+std::string parkedCopyPath(const std::string& tempFolder) { return tempFolder + "IcoTempSaveAs.ico"; }
+std::string parkedNamePath(const std::string& tempFolder) { return tempFolder + "IcoTempSaveAs.txt"; }
+
+TimeSource systemTimeSource() { return {platform::localNow, platform::lastWriteTime}; }
+
+TimeSource setTimeSource(TimeSource source) {
+  TimeSource previous = gTimeSource;
+  gTimeSource = source;
+  return previous;
+}
+
+std::int64_t parkedCopyAgeMs(const platform::LocalTime& now, const platform::LocalTime& written) {
+  platform::LocalTime dos = written;
+  dos.second -= dos.second % 2;
+  dos.millisecond = 0;
+  return toMs(now) - toMs(dos);
+}
+
+bool parkedCopyFresh(const platform::LocalTime& now, const platform::LocalTime& written) {
+  return parkedCopyAgeMs(now, written) <= kFreshMs;
+}
+
+ReadOutcome readFileWithin(const std::string& path, std::uint64_t maxBytes, std::vector<std::uint8_t>& out) {
+  if (path.empty() || !platform::fileExists(path)) return ReadOutcome::Missing;
+  platform::FileHandle file =
+      platform::openFile(path, platform::FileAccess::Read, platform::FileShare::ReadWrite);
+  if (file == platform::kInvalidFile) return ReadOutcome::Failed;
+  ReadOutcome outcome = ReadOutcome::Failed;
+  const std::int64_t size = platform::fileSize(file);
+  if (size >= 0 && static_cast<std::uint64_t>(size) <= maxBytes) {
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+      const std::int64_t got = platform::readFile(file, bytes.data() + done, bytes.size() - done);
+      if (got <= 0) break;
+      done += static_cast<std::size_t>(got);
+    }
+    if (done == bytes.size()) {
+      out = std::move(bytes);
+      outcome = ReadOutcome::Read;
+    }
+  }
+  platform::closeFile(file);
+  return outcome;
+}
+
+ParkOutcome parkDestinationCopy(const std::string& tempFolder, const std::string& destination,
+                                std::vector<std::uint8_t>& copy) {
+  if (readFileWithin(destination, limits::kDestinationFileMax, copy) == ReadOutcome::Failed)
+    return ParkOutcome::DestinationUnreadable;
+  if (!writeAll(parkedCopyPath(tempFolder), copy.data(), copy.size())) return ParkOutcome::CopyNotCreated;
+  std::vector<std::uint8_t> name(destination.begin(), destination.end());
+  name.push_back(0);
+  // The path is a convenience for the next step; without it the title serves.
+  writeAll(parkedNamePath(tempFolder), name.data(), name.size());
+  return ParkOutcome::Parked;
+}
+
+std::optional<TakenBack> takeBackDestinationCopy(const std::string& tempFolder,
+                                                 const std::string& currentDestination) {
+  const std::string copyPath = parkedCopyPath(tempFolder);
+  if (!platform::fileExists(copyPath)) return std::nullopt;
+  const auto written = gTimeSource.lastWriteTime(copyPath);
+  if (!written || !parkedCopyFresh(gTimeSource.now(), *written)) return std::nullopt;
+  TakenBack back;
+  if (readFileWithin(copyPath, limits::kDestinationFileMax, back.copy) != ReadOutcome::Read)
+    return std::nullopt;
+  const std::string namePath = parkedNamePath(tempFolder);
+  if (platform::fileExists(namePath)) {
+    std::vector<std::uint8_t> name;
+    if (readFileWithin(namePath, kParkedNameMax, name) != ReadOutcome::Read || name.empty())
+      back.copy.clear();
+    back.path = titleFromHandleBytes(reinterpret_cast<const char*>(name.data()), name.size());
+    if (!currentDestination.empty() && !back.path->empty() && *back.path != currentDestination)
+      return std::nullopt;
+  }
+  return back;
+}
+
+std::string titleFromHandleBytes(const char* bytes, std::size_t size) {
+  if (bytes == nullptr) return {};
+  const void* nul = std::memchr(bytes, 0, size);
+  return std::string(bytes, nul != nullptr ? static_cast<const char*>(nul) : bytes + size);
+}
+
+std::string destinationFromTitle(std::string_view title) {
+  while (!title.empty() && isBlankOrControl(title.front())) title.remove_prefix(1);
+  while (!title.empty() && isBlankOrControl(title.back())) title.remove_suffix(1);
+  if (title.empty()) return {};
+  const std::size_t dot = title.find_last_of(".\\/:");
+  std::string name(title);
+  if (dot != std::string_view::npos && title[dot] == '.') name.resize(dot);
+  return name + ".ico";
+}
+
+}  // namespace icofmt::save

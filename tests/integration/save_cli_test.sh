@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# Saving through the module with icohost: new icons, merges into icons of
+# every origin keeping what is untouched, both ways a host reaches the
+# destination, the options' answers, and nothing left in the temporary folder.
+set -u
+icohost=$1 corpus=$2 image=$3 sample=$4
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export TMPDIR="$work/tmp/"
+mkdir -p "$TMPDIR"
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+run() { "$icohost" "$@" 2>"$work/err" || fail "icohost $* exited $?: $(cat "$work/err")"; }
+clean_tmp() {
+  local left
+  left=$(find "$TMPDIR" -mindepth 1)
+  [ -z "$left" ] || fail "$1 left in the temporary folder: $left"
+}
+count() { "$icohost" list "$1" | wc -l; }
+# Every image of $1 opens to the same pixels as image N+$3 of $2.
+same_images() {
+  local n i
+  n=$(count "$1")
+  for ((i = 1; i <= n; i++)); do
+    "$icohost" extract "$1" $i -o "$work/a.png" && "$icohost" extract "$2" $((i + $3)) -o "$work/b.png" &&
+      "$corpus" compare "$work/a.png" "$work/b.png" 2>/dev/null || fail "$4: image $i changed"
+  done
+}
+
+# A new icon: one image at the automatic depth, opening to the very pixels.
+run save "$image" "$work/new.ico"
+[ "$("$icohost" list "$work/new.ico")" = "1 24x24, 32 bpp" ] || fail "new icon: $("$icohost" list "$work/new.ico")"
+run open "$work/new.ico" -o "$work/back.png"
+"$corpus" compare "$work/back.png" "$image" || fail "the saved image does not open as it was"
+clean_tmp "a new icon"
+
+# Added to the sample, with either way of reaching the destination: every
+# image that was there is still there (24 x 24 images sort after 16 x 16 ones
+# of their depth, so compare by format).
+for way in "" --in-place --plain-save "--plain-save --title $work/dest.ico"; do
+  cp "$sample" "$work/dest.ico"
+  before=$(count "$work/dest.ico")
+  # shellcheck disable=SC2086
+  run save "$image" "$work/dest.ico" --add --depth 32 $way
+  [ "$(count "$work/dest.ico")" = $((before + 1)) ] || fail "add ($way): $(count "$work/dest.ico") images"
+  "$icohost" list "$sample" | cut -d' ' -f2- | sort >"$work/old"
+  "$icohost" list "$work/dest.ico" | cut -d' ' -f2- | sort >"$work/new"
+  [ "$(comm -23 "$work/old" "$work/new")" = "" ] || fail "add ($way) lost $(comm -23 "$work/old" "$work/new")"
+  clean_tmp "add ($way)"
+done
+
+# Replace exact format, twice: the sample's 24 x 24 8-bit image (its second)
+# is replaced in place; the others stay where they were, untouched.
+cp "$sample" "$work/r.ico"
+run save "$image" "$work/r.ico" --depth 8
+run save "$image" "$work/r.ico" --depth 8
+[ "$("$icohost" list "$work/r.ico" | sed -n 2p)" = "2 24x24, 256 colors" ] &&
+  [ "$(count "$work/r.ico")" = "$(count "$sample")" ] || fail "replace twice: $("$icohost" list "$work/r.ico")"
+for i in 1 3 4 5; do
+  "$icohost" extract "$sample" $i -o "$work/a.png" && "$icohost" extract "$work/r.ico" $i -o "$work/b.png" &&
+    "$corpus" compare "$work/a.png" "$work/b.png" 2>/dev/null || fail "replace changed image $i"
+done
+
+# Deletions take effect even when the form is cancelled; the last image stays.
+cp "$sample" "$work/d.ico"
+"$icohost" save "$image" "$work/d.ico" --delete 1,2 --cancel 2>/dev/null
+[ "$(count "$work/d.ico")" = $(($(count "$sample") - 2)) ] || fail "delete then cancel: $(count "$work/d.ico")"
+same_images "$work/d.ico" "$sample" 2 "delete then cancel"
+"$icohost" save "$image" "$work/new.ico" --delete 1 --cancel 2>/dev/null
+[ "$(count "$work/new.ico")" = 1 ] || fail "the last image was deleted"
+
+# Cancelled with no destination: result 1 and no file.
+"$icohost" save "$image" "$work/none.ico" --cancel 2>/dev/null && fail "a cancelled new icon succeeded"
+[ -e "$work/none.ico" ] && fail "a cancelled new icon left a file"
+clean_tmp "cancelled saves"
+
+# Every depth, and the modes of the host.
+for depth in 1 4 8 24 32; do run save "$image" "$work/depths.ico" --add --depth $depth; done
+for mode in gray bitmap; do run save "$image" "$work/modes.ico" --add --mode $mode; done
+[ "$(count "$work/depths.ico")" = 5 ] && [ "$(count "$work/modes.ico")" = 2 ] || fail "depths and modes"
+"$icohost" list "$work/modes.ico" | grep -q "2 colors" || fail "a Bitmap-mode image is not 1 bit"
+clean_tmp "depths and modes"
+
+[ "$failures" = 0 ] && echo "save_cli_test: all passed"
+exit $((failures > 0))
