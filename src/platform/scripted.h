@@ -56,6 +56,9 @@ void reset();
 // before a form is closed for want of actions (windows of other modules hold
 // no model the caller could see).
 void setWindowInspector(std::function<void(void* formWindow)> inspector);
+// Captions of the forms that got an action, a confirmation or an Escape
+// from the scripted user, once each time one was shown.
+const std::vector<std::string>& drivenForms();
 // Stops driving windows; set* starts it again.
 void stop();
 #else

@@ -200,6 +200,10 @@ void scriptAnswers(const Options& o) {
 void printMessageBoxes() {
   for (const auto& box : platform::scripted::messageBoxes())
     std::fprintf(stderr, "icohost: message box \"%s\": %s\n", box.caption.c_str(), box.text.c_str());
+#if defined(_WIN32)
+  for (const auto& caption : platform::scripted::drivenForms())
+    std::fprintf(stderr, "icohost: answered the form \"%s\"\n", caption.c_str());
+#endif
 }
 
 std::string modeNames(std::uint8_t modes) {

@@ -24,6 +24,8 @@ struct Driver {
   bool confirm = false;
   std::vector<MessageBoxRecord> boxes;
   std::set<HWND> answeredBoxes;
+  std::vector<std::string> forms;
+  std::set<HWND> drivenWindows;
   std::function<void(void*)> inspector;
   UINT_PTR timer = 0;
   bool busy = false;
@@ -154,6 +156,7 @@ void CALLBACK tick(HWND, UINT, UINT_PTR, DWORD) {
       answerBox(d, w);
     } else {
       if (d.inspector) d.inspector(w);
+      if (d.drivenWindows.insert(w).second) d.forms.push_back(text(w));
       if (!d.actions.empty()) {
         UserAction action = d.actions.front();
         d.actions.pop_front();
@@ -200,6 +203,7 @@ void setWindowInspector(std::function<void(void*)> inspector) {
 }
 
 const std::vector<MessageBoxRecord>& messageBoxes() { return driver().boxes; }
+const std::vector<std::string>& drivenForms() { return driver().forms; }
 
 void stop() {
   Driver& d = driver();
@@ -214,6 +218,8 @@ void reset() {
   d.answers.clear();
   d.boxes.clear();
   d.answeredBoxes.clear();
+  d.forms.clear();
+  d.drivenWindows.clear();
   d.confirm = false;
   d.inspector = nullptr;
 }
