@@ -23,12 +23,17 @@ WINESERVER="$(dirname "$WINE")/wineserver"
 export WINEPREFIX=$ICOFMT_WINE_PREFIX WINEDEBUG=-all WINEARCH=win64 WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$(dirname "$WINEPREFIX")"
 # One set-up of the prefix, however many tests start at once. Window frames
-# are drawn by Wine itself: Xvfb has no window manager to draw them.
+# are drawn by Wine itself: Xvfb has no window manager to draw them. Debian's
+# Wine does not find the fonts of its fonts-wine package by itself (the forms
+# would be drawn in a Linux font); the prefix's font folder gets them.
 (
   flock 9
   if [ ! -f "$WINEPREFIX/.icofmt-ready" ]; then
     "$WINE" wineboot -i >/dev/null 2>&1
     "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+    for font in /usr/share/wine/fonts/*.fon /usr/share/wine/fonts/*.ttf; do
+      [ ! -f "$font" ] || cp "$font" "$WINEPREFIX/drive_c/windows/Fonts/"
+    done
     [ -z "$WINESERVER" ] || "$WINESERVER" -w
     touch "$WINEPREFIX/.icofmt-ready"
   fi

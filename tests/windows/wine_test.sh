@@ -91,7 +91,9 @@ elif [ "$part" = forms ]; then
   shots=$4
   rm -rf "$shots"
   mkdir -p "$shots"
-  wine_run "$win/tests/windows/forms_check.exe" "$src/samples/sample.ico" "$shots" || failed "forms_check"
+  # The forms show the icon's path: one that is the same on every machine.
+  cp "$src/samples/sample.ico" "$WINEPREFIX/drive_c/sample.ico"
+  wine_run "$win/tests/windows/forms_check.exe" 'C:\sample.ico' "$shots" || failed "forms_check"
   for shot in select options-compact options-expanded about; do
     reference="$src/docs/images/$shot.png"
     if [ "${ICOFMT_UPDATE_SCREENSHOTS:-}" = 1 ]; then
@@ -101,11 +103,11 @@ elif [ "$part" = forms ]; then
     [ -f "$reference" ] || { failed "no reference image $reference"; continue; }
     size=$(identify -format '%wx%h' "$shots/$shot.png")
     [ "$size" = "$(identify -format '%wx%h' "$reference")" ] || { failed "$shot: $size, reference differs"; continue; }
-    # Font rendering may move a few text pixels; a moved or missing control
-    # changes far more than 2 % of the window.
+    # Font rendering may move a few text pixels; a missing button changes
+    # about 2 % of the window, a moved one more.
     differing=$(compare -metric AE -fuzz 10% "$shots/$shot.png" "$reference" null: 2>&1 || true)
     pixels=$(( ${size%x*} * ${size#*x} ))
-    [ "${differing%%.*}" -le $(( pixels / 50 )) ] ||
+    [ "${differing%%.*}" -le $(( pixels / 500 )) ] ||
       failed "$shot: $differing of $pixels pixels differ from $reference (see $shots/$shot.png)"
   done
 else
