@@ -4,12 +4,16 @@
 //   icon_load_check FILE.ico DIR   (DIR/1.png, DIR/2.png, ...)
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <span>
 #include <string>
 
 #include "check.h"
 #include "pixels/png_image.h"
 #include "platform/files.h"
+#include "platform/icons.h"
 
 using namespace icofmt;
 using wintest::pixelsOf;
@@ -92,6 +96,55 @@ int differences(HICON icon, const std::vector<std::uint32_t>& expected, int widt
   return diff;
 }
 
+// The module's own path to system icons (platform/icons.h): made from the
+// block, drawn over a background, the image must show blended over it.
+int drawnDifferences(std::span<const std::uint8_t> block, const std::vector<std::uint32_t>& expected,
+                     int width, int height) {
+  platform::IconRef icon = platform::createIconFromBlock(block, width, height);
+  if (icon == nullptr || platform::iconWidth(icon) != width) {
+    platform::destroyIcon(icon);
+    return -1;
+  }
+  constexpr std::uint32_t kBackground = 0x00C83C14;  // BGRA: red 200, green 60, blue 20
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HDC dc = ::CreateCompatibleDC(nullptr);
+  HBITMAP canvas = ::CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = ::SelectObject(dc, canvas);
+  auto* pixels = static_cast<std::uint32_t*>(bits);
+  const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+  std::fill(pixels, pixels + count, kBackground);
+  platform::drawIcon(icon, dc, 0, 0);
+  ::GdiFlush();
+  int diff = 0;
+  for (std::size_t i = 0; i < count && i < expected.size(); ++i) {
+    const std::uint32_t e = expected[i], a = e >> 24;
+    for (int channel = 0; channel < 3; ++channel) {
+      // expected is RGBA, the canvas BGRA.
+      const int want = static_cast<int>(((e >> (8 * channel)) & 0xFF) * a +
+                                        ((kBackground >> (8 * (2 - channel))) & 0xFF) * (255 - a) + 127) /
+                       255;
+      const int got = static_cast<int>((pixels[i] >> (8 * (2 - channel))) & 0xFF);
+      // The system rounds its blend its own way.
+      if (std::abs(want - got) > 2) {
+        ++diff;
+        break;
+      }
+    }
+  }
+  ::SelectObject(dc, old);
+  ::DeleteObject(canvas);
+  ::DeleteDC(dc);
+  platform::destroyIcon(icon);
+  return diff;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -135,6 +188,9 @@ int main(int argc, char** argv) {
     WCHECK(diff == 0, "image %zu (%dx%d, %d bpp): %d pixels differ; %s", i + 1, e.width, e.height, e.bitCount,
            diff, first.c_str());
     ::DestroyIcon(icon);
+    int drawn = drawnDifferences(block, expected[i], e.width, e.height);
+    WCHECK(drawn == 0, "image %zu (%dx%d, %d bpp) drawn as a system icon: %d pixels differ", i + 1, e.width,
+           e.height, e.bitCount, drawn);
   }
 
   // The system picks one image per size; it must be one of that size, and
