@@ -144,6 +144,7 @@ struct Inspection {
   std::vector<std::pair<int, std::string>> shots;
   int count = 0;
   int tools = -1;
+  std::vector<std::string> driven = {};  // captions of every form the user met
   void operator()(void* window) {
     HWND hwnd = static_cast<HWND>(window);
     if (text(hwnd) != form->caption) return;
@@ -162,6 +163,7 @@ ModalResult drive(Form& form, std::vector<Action> actions, Inspection& inspectio
   scripted::setWindowInspector([&](void* w) { inspection(w); });
   scripted::setUserActions(std::move(actions));
   ModalResult result = show();
+  inspection.driven = scripted::drivenForms();
   scripted::reset();
   WCHECK(inspection.count > 0, "%s was never inspected", form.caption.c_str());
   return result;
@@ -214,10 +216,16 @@ void optionsForm(const std::string& icon, const std::string& shots) {
                         {{Action::Kind::Click, "ChkB1", -1},
                          {Action::Kind::Select, "CB2", 3},
                          {Action::Kind::CheckItem, "ChkLB1", 1},
+                         {Action::Kind::Click, "btAbout", -1},
+                         {Action::Kind::Escape, "", -1},
                          {Action::Kind::Escape, "", -1}},
                         seen, [&] { return platform::showModal(options.form()); });
   WCHECK(r == ModalResult::Cancel, "options form: Escape gives %d", static_cast<int>(r));
-  WCHECK(seen.count == 4, "options form inspected %d times", seen.count);
+  // The about box took one Escape; the form it came from, enabled again, the
+  // other.
+  WCHECK(seen.count == 5, "options form inspected %d times", seen.count);
+  WCHECK(seen.driven == (std::vector<std::string>{"ICO options", "About ICO (Windows Icon)"}),
+         "the about box did not come up over the options form");
   const auto* list = options.form().find("ChkLB1");
   WCHECK(list != nullptr && list->itemChecked.size() > 1 && list->itemChecked[1],
          "the ticked line is not ticked");
