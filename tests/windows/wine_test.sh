@@ -75,6 +75,12 @@ PY
       failed "the system reads $name otherwise"
   done
 
+  # The carried module alone shows "PNG Options" to the user; inside the
+  # module (above) its hook confirms the form before the user can see it.
+  wine_run "$icohost" save "$src/samples/ring.png" "$work/carried.png" --module "$win/src/delegate/icodelegate.dll" \
+    2>"$work/carried.err" || failed "the carried module alone: $(cat "$work/carried.err")"
+  grep -q 'answered the form "PNG Options"' "$work/carried.err" || failed "the carried module shows no PNG Options"
+
   # Opening: every image of an icon the module wrote, chosen on the form.
   ico="$work/big-32png-win.ico"
   for n in $(seq "$("$linux_icohost" list "$ico" | wc -l)"); do
