@@ -49,7 +49,7 @@ PY
 
   for case in "ring.png:auto" "ring.png:1" "ring.png:4" "ring.png:8" "ring.png:24" "ring.png:32" \
       "big.png:auto:--png" "big.png:1:--png" "big.png:4:--png" "big.png:8:--png" "big.png:24:--png" \
-      "big.png:32:--png" "big.png:32:--no-png:--add"; do
+      "big.png:32:--png" "big.png:32:--no-png:--add" "ring.png:8:--delete:1,3"; do
     IFS=: read -r image depth flags <<<"$case"
     flags=${flags//:/ }
     [ "$image" = big.png ] && source="$work/big.png" || source="$src/samples/$image"
@@ -63,6 +63,12 @@ PY
     fi
     grep -q 'answered the form "PNG Options"' "$work/$name.err" && failed "save $name: PNG Options waited for the user"
     grep -q 'answered the form "ICO options"' "$work/$name.err" || failed "save $name: the options form was not shown"
+    case $flags in
+      *--delete*)
+        grep -q 'message box "Confirm": Do you really want to delete checked images?' "$work/$name.err" ||
+          failed "save $name: no confirmation asked"
+        ;;
+    esac
     # shellcheck disable=SC2086
     "$linux_icohost" save "$source" "$work/$name-linux.ico" --depth "$depth" $flags
     cmp -s "$work/$name-win.ico" "$work/$name-linux.ico" || failed "save $name: Windows and Linux icons differ"
