@@ -74,6 +74,11 @@ void checkGeometry(const Form& form, HWND hwnd) {
                  ::SendMessageA(h, CB_GETCURSEL, 0, 0) == c.itemIndex,
              "%s: %s items or selection", form.caption.c_str(), c.name.c_str());
     }
+    if (c.kind == ControlKind::LinkButton) {
+      ::SendMessageA(hwnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(h), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+      WCHECK(::GetCursor() == ::LoadCursor(nullptr, IDC_HAND), "%s: %s shows no hand", form.caption.c_str(),
+             c.name.c_str());
+    }
     if (c.kind == ControlKind::CheckBox)
       WCHECK((::SendMessageA(h, BM_GETCHECK, 0, 0) == BST_CHECKED) == c.checked, "%s: %s tick",
              form.caption.c_str(), c.name.c_str());
