@@ -8,6 +8,7 @@ packages=(
   libpng-dev zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64 libz-mingw-w64-dev
   dpkg-dev icoutils imagemagick python3-pil clang-format
+  wine64 fonts-wine xvfb
 )
 
 missing=()
@@ -48,4 +49,10 @@ if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}"
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
+# Debian's wine64 keeps its loader out of PATH; the Wine tests look for it
+# there (tests/windows/wine_env.sh).
+[ -x /usr/lib/wine/wine64 ] || command -v wine64 >/dev/null || {
+  echo "setup: wine64 installed but its loader was not found" >&2
+  exit 1
+}
 echo "setup: all packages present"

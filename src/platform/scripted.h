@@ -1,7 +1,10 @@
 #pragma once
-// The POSIX stand-in for the user and the screen: user actions played against
-// modal forms, answers for message boxes, and records of what was shown. One
-// instance per process (the platform layer is one shared library there).
+// A scripted user: user actions played against modal forms, answers for
+// message boxes, and records of what was shown. On POSIX it is the stand-in
+// for the user and the screen, one instance per process (the platform layer is
+// one shared library there). On Windows it drives the real windows of every
+// module in the process from the modal loops of the current thread, through
+// their controls: clicks, selections and keys posted to them.
 #include <functional>
 #include <string>
 #include <vector>
@@ -43,11 +46,27 @@ void setConfirmUnscripted(bool confirm);
 // Answers for Yes/No boxes in order; Yes when none is left.
 void setMessageAnswers(std::vector<MessageAnswer> answers);
 
+const std::vector<MessageBoxRecord>& messageBoxes();
+
+// Clears records, scripts and counters.
+void reset();
+
+#if defined(_WIN32)
+// Called with each form window of the current thread before each action and
+// before a form is closed for want of actions (windows of other modules hold
+// no model the caller could see).
+void setWindowInspector(std::function<void(void* formWindow)> inspector);
+// Captions of the forms that got an action, a confirmation or an Escape
+// from the scripted user, once each time one was shown.
+const std::vector<std::string>& drivenForms();
+// Stops driving windows; set* starts it again.
+void stop();
+#else
+
 // Called with the form as the user sees it before each scripted action and
 // before a form closes for want of actions: tests read what a form shows.
 void setInspector(std::function<void(Form&)> inspector);
 
-const std::vector<MessageBoxRecord>& messageBoxes();
 // Addresses given to openWebPage, in order.
 const std::vector<std::string>& openedWebPages();
 const std::vector<FormRecord>& shownForms();
@@ -57,8 +76,6 @@ int deliveredPosts(unsigned message);
 std::vector<std::string> loadedLibraries();
 // Hooks currently installed.
 int installedHooks();
-
-// Clears records, scripts and counters.
-void reset();
+#endif
 
 }  // namespace icofmt::platform::scripted

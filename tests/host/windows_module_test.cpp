@@ -4,6 +4,8 @@
 // (label windows-artifacts); elsewhere a missing build is skipped.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -36,6 +38,24 @@ class PeImage {
       if (!at) break;
       std::string name;
       for (std::size_t p = *at; p < b_.size() && b_[p] != 0; ++p) name += static_cast<char>(b_[p]);
+      names.push_back(name);
+    }
+    return names;
+  }
+
+  // The names of the DLLs the image imports from, lower-cased.
+  std::vector<std::string> imports() const {
+    std::vector<std::string> names;
+    auto dir = directory(1);
+    for (std::size_t i = 0; dir && i < 256; ++i) {
+      std::size_t entry = *dir + 20 * i;
+      std::uint32_t nameRva = u32(entry + 12);
+      if (nameRva == 0) break;
+      auto at = offset(nameRva);
+      if (!at) break;
+      std::string name;
+      for (std::size_t p = *at; p < b_.size() && b_[p] != 0; ++p)
+        name += static_cast<char>(std::tolower(static_cast<unsigned char>(b_[p])));
       names.push_back(name);
     }
     return names;
@@ -165,6 +185,17 @@ Bytes expectedPipl(const char* entryKey) {
   return out;
 }
 
+// Only DLLs that every Windows system has: a module that needs MinGW's
+// runtime DLLs (libgcc, libstdc++, winpthread) fails to load on users' machines.
+void expectSystemImports(const PeImage& image, const std::string& what) {
+  static const std::vector<std::string> system = {"kernel32.dll", "user32.dll",   "gdi32.dll",  "shell32.dll",
+                                                  "comctl32.dll", "advapi32.dll", "msvcrt.dll", "ole32.dll"};
+  auto names = image.imports();
+  EXPECT_FALSE(names.empty()) << what << " imports nothing: its import table was not read";
+  for (const auto& name : names)
+    EXPECT_NE(std::find(system.begin(), system.end(), name), system.end()) << what << " imports " << name;
+}
+
 std::optional<Bytes> readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
@@ -190,6 +221,7 @@ void checkModule(const char* variable, const char* preset, std::uint16_t machine
   EXPECT_EQ(module.isPe32Plus(), pe32Plus);
   EXPECT_TRUE(module.isDll());
   EXPECT_EQ(module.exports(), std::vector<std::string>{"PluginMain"});
+  expectSystemImports(module, path);
 
   auto pipl = module.resource("PIPL", 0, "", 16000, 1033);
   ASSERT_TRUE(pipl.has_value()) << "no PIPL 16000 in English (United States)";
@@ -205,6 +237,17 @@ void checkModule(const char* variable, const char* preset, std::uint16_t machine
   EXPECT_TRUE(delegate.isDll());
   auto names = delegate.exports();
   EXPECT_NE(std::find(names.begin(), names.end(), "ENTRYPOINT1"), names.end());
+  expectSystemImports(delegate, "the carried module");
+
+  // The reference host beside the module runs on users' machines too.
+  const std::string host = path.substr(0, path.rfind('/') + 1) + "icohost.exe";
+  if (auto hostBytes = readFile(host)) {
+    PeImage program(*hostBytes);
+    ASSERT_TRUE(program.valid()) << host;
+    EXPECT_EQ(program.machine(), machine);
+    EXPECT_FALSE(program.isDll());
+    expectSystemImports(program, host);
+  }
 }
 
 TEST(WindowsModule, ThirtyTwoBitDllExportsPluginMainAndCarriesPiplAndCarriedModule) {

@@ -11,11 +11,8 @@
 #include "inspect.h"
 #include "module_host.h"
 #include "platform/folders.h"
-#include "sdk/pipl_keys.h"
-
-#if !defined(_WIN32)
 #include "platform/scripted.h"
-#endif
+#include "sdk/pipl_keys.h"
 
 namespace icofmt::icohost {
 namespace {
@@ -25,9 +22,11 @@ constexpr const char* kUsage = R"(usage:
   icohost list FILE
   icohost extract FILE N -o OUT.png
   icohost open FILE -o OUT.png [--pick N] [--cancel] [--title T] [--module PATH]
+               [--interactive]
   icohost save IMAGE.png FILE [--mode rgb|gray|indexed|bitmap] [--depth auto|1|4|8|24|32]
                [--add] [--png|--no-png] [--delete N[,N...]] [--cancel]
                [--plain-save] [--in-place] [--title T] [--module PATH]
+               [--interactive]
 
 info   shows the property list of the format module.
 list   lists the images of the icon FILE, one line each: its number from 1,
@@ -52,8 +51,9 @@ The module's forms are answered as a user would (N counts from 1):
   --png/--no-png  store the saved image compressed as PNG, or not
   --delete N,...  delete these images of the destination first
   --cancel        cancel the form instead of confirming it
-A form that gets no answer is confirmed with its defaults. Answers apply on
-POSIX builds; on Windows the forms are shown to the user.
+A form that gets no answer is confirmed with its defaults. On Windows the
+answers are given to the real forms through their controls, as a user would;
+with --interactive (Windows only) the forms wait for the user instead.
 
 --module PATH defaults to the icofmt module beside icohost.
 Exit status: 0 on success; 1 when the module or the host failed ("icohost:
@@ -79,6 +79,7 @@ struct Options {
   bool cancel = false;
   bool plainSave = false;
   bool inPlace = false;
+  bool interactive = false;
   std::optional<std::string> title;
 };
 
@@ -143,6 +144,11 @@ Options parse(int argc, char** argv) {
       o.plainSave = true;
     } else if (a == "--in-place" && o.command == "save") {
       o.inPlace = true;
+    } else if (a == "--interactive" && (o.command == "save" || o.command == "open")) {
+#if !defined(_WIN32)
+      throw Usage("--interactive needs the Windows build");
+#endif
+      o.interactive = true;
     } else if (a == "--title" && (o.command == "save" || o.command == "open")) {
       o.title = value();
     } else if (!a.empty() && a[0] == '-') {
@@ -175,7 +181,7 @@ std::string defaultModule() {
 // The answers become actions of the scripted user, played in order against
 // whichever form waits; what is left unanswered is confirmed.
 void scriptAnswers(const Options& o) {
-#if !defined(_WIN32)
+  if (o.interactive) return;
   using Action = platform::scripted::UserAction;
   std::vector<Action> actions;
   if (o.pick) actions.push_back({Action::Kind::Select, "ComboBox1", *o.pick - 1});
@@ -189,15 +195,14 @@ void scriptAnswers(const Options& o) {
   if (o.cancel) actions.push_back({Action::Kind::Escape, "", -1});
   platform::scripted::setUserActions(actions);
   platform::scripted::setConfirmUnscripted(true);
-#else
-  (void)o;
-#endif
 }
 
 void printMessageBoxes() {
-#if !defined(_WIN32)
   for (const auto& box : platform::scripted::messageBoxes())
     std::fprintf(stderr, "icohost: message box \"%s\": %s\n", box.caption.c_str(), box.text.c_str());
+#if defined(_WIN32)
+  for (const auto& caption : platform::scripted::drivenForms())
+    std::fprintf(stderr, "icohost: answered the form \"%s\"\n", caption.c_str());
 #endif
 }
 
