@@ -76,8 +76,11 @@ std::uint32_t faceColour();
 class Form {
  public:
   std::string caption;
-  // The client area; the runtime adds the frame.
+  // The client area; the runtime adds the frame. A form whose layout is
+  // given in window heights (heightIncludesFrame) counts the caption and
+  // borders in its height, so the frame takes its share from the client.
   int width = 320, height = 240;
+  bool heightIncludesFrame = false;
   // Screen position of the window; -1 lets the runtime centre it.
   int left = -1, top = -1;
   std::string fontName = "MS Sans Serif";

@@ -68,7 +68,10 @@ TFormOptSave::TFormOptSave(const OptionsInput& input, int32_t proposedDepth,
     : input_(input), proposedDepth_(proposedDepth), assemblyBuffer_(assemblyBuffer), choices_(choices) {
   form_.caption = "ICO options";
   form_.width = 454;
+  // Its heights are the window's: the compact one leaves room for the
+  // destination, the format and the buttons only.
   form_.height = kOptionsHeightShown;
+  form_.heightIncludesFrame = true;
   form_.fontHeight = 11;
   form_.resizable = false;
   form_.onActivate = [this] { FormActivate(); };

@@ -7,7 +7,7 @@ namespace icofmt::ui {
 std::string moduleVersion() { return ICOFMT_VERSION; }
 
 WebLink formatPageLink() { return {"ICO file format", ICOFMT_FORMAT_PAGE_URL}; }
-WebLink iconsPageLink() { return {"Icons in Windows", ICOFMT_ICONS_PAGE_URL}; }
+WebLink iconsPageLink() { return {"Windows icons", ICOFMT_ICONS_PAGE_URL}; }
 
 platform::Form makeAboutBox() {
   using platform::ControlKind;

@@ -44,10 +44,11 @@ std::string text(HWND h) {
 void checkGeometry(const Form& form, HWND hwnd) {
   RECT client{};
   ::GetClientRect(hwnd, &client);
-  WCHECK(client.right == form.width && client.bottom == form.height, "%s: client %ldx%ld, form %dx%d",
-         form.caption.c_str(), client.right, client.bottom, form.width, form.height);
   RECT outer{};
   ::GetWindowRect(hwnd, &outer);
+  const long height = form.heightIncludesFrame ? outer.bottom - outer.top : client.bottom;
+  WCHECK(client.right == form.width && height == form.height, "%s: client %ldx%ld, form %dx%d",
+         form.caption.c_str(), client.right, height, form.width, form.height);
   if (form.left >= 0)
     WCHECK(outer.left == form.left && outer.top == form.top, "%s: window at %ld,%ld, form at %d,%d",
            form.caption.c_str(), outer.left, outer.top, form.left, form.top);

@@ -188,6 +188,7 @@ void applyControl(FormWindow& fw, std::size_t i, bool fresh) {
 RECT windowRectFor(const Form& form, DWORD style) {
   RECT frame{0, 0, form.width, form.height};
   ::AdjustWindowRectEx(&frame, style, FALSE, WS_EX_DLGMODALFRAME);
+  if (form.heightIncludesFrame) frame.bottom = frame.top + form.height;
   return frame;
 }
 
