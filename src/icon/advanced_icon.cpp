@@ -1,6 +1,7 @@
 #include "icon/advanced_icon.h"
 
 #include <algorithm>
+#include <new>
 
 #include "base/byte_reader.h"
 #include "base/errors.h"
@@ -11,8 +12,8 @@ namespace icofmt {
 
 namespace {
 
-// Bytes of blocks one container may hold, so that many entries pointing at
-// one large block cannot multiply it into gigabytes.
+// Bytes one container may hold decoded, so that many entries pointing at one
+// block cannot multiply it into gigabytes.
 class BlockBudget {
  public:
   bool take(uint64_t bytes) {
@@ -25,8 +26,9 @@ class BlockBudget {
   uint64_t left_ = limits::kContainerDecodedMax;
 };
 
-// What an entry will hold once read: a PNG block unpacks to a bitmap, so its
-// cost comes from its header. The stream is left where it was.
+// What an entry will cost once read, from its header: a PNG block unpacks
+// to a bitmap, and every image is decoded at its size when it is used. The
+// stream is left where it was.
 uint64_t entryCost(TStream& stream, int64_t offset, uint32_t size) {
   const int64_t at = stream.Position();
   uint8_t head[24] = {};
@@ -34,7 +36,12 @@ uint64_t entryCost(TStream& stream, int64_t offset, uint32_t size) {
   const int64_t got = stream.Read(head, std::min<int64_t>(sizeof head, size));
   stream.SetPosition(at);
   const std::span<const uint8_t> peek(head, static_cast<size_t>(std::max<int64_t>(0, got)));
-  return hasPngSignature(peek) ? std::max<uint64_t>(size, decodedBlockCost(peek)) : size;
+  return std::max<uint64_t>(size, decodedBlockCost(peek));
+}
+
+// The directory entries a reader looks at; those behind them are ignored.
+uint32_t entriesRead(const IconHeader& header) {
+  return std::min<uint32_t>(header.Count, limits::kDirEntriesMax);
 }
 
 }  // namespace
@@ -62,7 +69,7 @@ bool TAdvancedIcon::ReadHeader(TStream& stream, IconHeader& header) {
   if (!header.Valid()) return false;
   // Reserve no more slots than the directory the stream holds can describe.
   const int64_t entriesThere = std::max<int64_t>(0, stream.Size() - stream.Position()) / kDirEntrySize;
-  images_.SetCapacity(static_cast<uint16_t>(std::min<int64_t>(header.Count, entriesThere)));
+  images_.SetCapacity(static_cast<uint16_t>(std::min<int64_t>(entriesRead(header), entriesThere)));
   return true;
 }
 
@@ -73,7 +80,7 @@ bool TAdvancedIcon::LoadFromFile(const std::string& path) {
   if (!ReadHeader(file, header)) return false;
   const int64_t length = file.Size();
   BlockBudget budget;
-  for (uint32_t j = 0; j < header.Count; ++j) {
+  for (uint32_t j = 0; j < entriesRead(header); ++j) {
     uint8_t raw[kDirEntrySize];
     if (file.Read(raw, kDirEntrySize) != static_cast<int64_t>(kDirEntrySize)) break;
     const int64_t after = file.Position();  // 6 + 16 * (j + 1)
@@ -87,6 +94,8 @@ bool TAdvancedIcon::LoadFromFile(const std::string& path) {
       auto image = std::make_unique<TFileIconImage>();
       image->CreateFromFileEntry(file, record);
       images_.Add(std::move(image));
+    } catch (const std::bad_alloc&) {
+      throw;  // not a bad entry: skipping it would lose an image of a good icon
     } catch (const std::exception&) {
       // One bad entry never spoils the others.
     }
@@ -101,7 +110,7 @@ bool TAdvancedIcon::LoadFromStream(TStream& stream) {
   IconHeader header;
   if (!ReadHeader(stream, header)) return false;
   BlockBudget budget;
-  for (uint32_t j = 0; j < header.Count; ++j) {
+  for (uint32_t j = 0; j < entriesRead(header); ++j) {
     const int64_t at = stream.Position();
     if (stream.Size() - at < static_cast<int64_t>(kDirEntrySize)) break;
     uint8_t raw[kDirEntrySize];
@@ -117,6 +126,8 @@ bool TAdvancedIcon::LoadFromStream(TStream& stream) {
       auto image = std::make_unique<TFileIconImage>();
       image->CreateFromStream(stream);
       images_.Add(std::move(image));
+    } catch (const std::bad_alloc&) {
+      throw;  // a merge would write the icon without the image
     } catch (const std::exception&) {
       stream.SetPosition(at + static_cast<int64_t>(kDirEntrySize));
     }
@@ -129,7 +140,19 @@ bool TAdvancedCursor::LoadCursorFromStream(TStream& stream) {
   stream.SetPosition(0);
   IconHeader header;
   if (!ReadHeader(stream, header)) return false;
-  for (uint32_t j = 0; j < header.Count; ++j) {
+  BlockBudget budget;
+  for (uint32_t j = 0; j < entriesRead(header); ++j) {
+    const int64_t at = stream.Position();
+    uint8_t raw[kDirEntrySize];
+    if (stream.Read(raw, kDirEntrySize) == static_cast<int64_t>(kDirEntrySize)) {
+      stream.SetPosition(at);
+      const uint32_t size = loadU32le(raw + 8);
+      // Past the container's budget the reading ends like at a failing image.
+      if (size <= static_cast<uint64_t>(stream.Size()) &&
+          !budget.take(entryCost(stream, loadU32le(raw + 12), size)))
+        throw InvalidImage();
+    }
+    stream.SetPosition(at);
     auto image = std::make_unique<TFileCursorImage>();
     image->CreateCursorFromStream(stream, header);  // errors reach the caller
     images_.Add(std::move(image));
