@@ -13,6 +13,17 @@ namespace icofmt::host {
 
 namespace {
 
+// Releasing runs every step even when one fails (memory exhausted while a
+// path is built): a step left out would leave a library loaded or a file
+// behind for good.
+template <typename Step>
+void bestEffort(Step step) noexcept {
+  try {
+    step();
+  } catch (...) {
+  }
+}
+
 void fail(const char* message) {
   moduleState().errorFlag = 1;
   platform::messageBox(message, "Error", platform::MessageButtons::Ok);
@@ -44,6 +55,16 @@ std::string tempFile(const char* name) {
   return folder.empty() ? std::string() : folder + name;
 }
 
+}  // namespace
+
+void nameParkedFiles() {
+  ModuleState& s = moduleState();
+  s.parkedCopyFile = tempFile("IcoTempSaveAs.ico");
+  s.parkedNameFile = tempFile("IcoTempSaveAs.txt");
+}
+
+namespace {
+
 void closeTempPng() {
   ModuleState& s = moduleState();
   if (s.tempPngHandle != platform::kInvalidFile) platform::closeFile(s.tempPngHandle);
@@ -53,18 +74,25 @@ void closeTempPng() {
 // The carried module's file, in a folder only we may write into.
 std::string delegatePath(const std::string& tempFolder) {
   std::string folder = platform::privateFolder(tempFolder);
-  return folder.empty() ? std::string() : folder + kDelegateFileName;
+  if (folder.empty()) return {};
+  try {
+    return folder + kDelegateFileName;
+  } catch (...) {
+    platform::removeFolderIfEmpty(folder);
+    throw;
+  }
 }
 
 void unloadAndDeleteDelegate() {
   ModuleState& s = moduleState();
-  if (s.delegateLibrary != nullptr) platform::unloadLibrary(s.delegateLibrary);
+  if (s.delegateLibrary != nullptr) bestEffort([&] { platform::unloadLibrary(s.delegateLibrary); });
   s.delegateLibrary = nullptr;
   s.delegateEntry = nullptr;
   if (s.delegateFile.empty()) return;
-  deleteIfExists(s.delegateFile);
-  platform::removeFolderIfEmpty(
-      s.delegateFile.substr(0, s.delegateFile.size() - (sizeof(kDelegateFileName) - 1)));
+  bestEffort([&] { deleteIfExists(s.delegateFile); });
+  // Cut to its folder in place: nothing to allocate.
+  s.delegateFile.resize(s.delegateFile.size() - (sizeof(kDelegateFileName) - 1));
+  bestEffort([&] { platform::removeFolderIfEmpty(s.delegateFile); });
   s.delegateFile.clear();
 }
 
@@ -73,8 +101,9 @@ void unloadAndDeleteDelegate() {
 std::string extractDelegate(platform::ModuleHandle resources) {
   ModuleState& s = moduleState();
   s.tempFolder = platform::tempFolder();
-  std::string path = delegatePath(s.tempFolder);
-  s.delegateFile = path;
+  // Recorded at once, so the clean-up finds the folder whatever fails next.
+  s.delegateFile = delegatePath(s.tempFolder);
+  const std::string& path = s.delegateFile;
   auto bytes = platform::findResource(resources, platform::kRcDataType, kDelegateResource);
   if (path.empty() || bytes.empty()) return {};
   // Only bytes we carry are ever loaded: a file of that name left by another
@@ -156,7 +185,7 @@ void finishRead() {
   s.cleanedUp = true;
   unloadAndDeleteDelegate();
   closeTempPng();
-  deleteIfExists(s.tempPngPath);
+  bestEffort([&] { deleteIfExists(s.tempPngPath); });
 }
 
 void finishWriteCleanup() {
@@ -171,11 +200,11 @@ void releaseOperation() {
   ModuleState& s = moduleState();
   s.cleanedUp = true;
   closeTempPng();
-  deleteIfExists(s.tempPngPath);
+  bestEffort([&] { deleteIfExists(s.tempPngPath); });
   // The parked destination belongs to a save; a read never made it.
   if (s.destinationCopy) {
-    deleteIfExists(tempFile("IcoTempSaveAs.ico"));
-    deleteIfExists(tempFile("IcoTempSaveAs.txt"));
+    bestEffort([&] { deleteIfExists(s.parkedCopyFile); });
+    bestEffort([&] { deleteIfExists(s.parkedNameFile); });
   }
   unloadAndDeleteDelegate();
   s.destinationCopy.reset();
