@@ -6,6 +6,7 @@ image can be read) or `opened`, and images lists, separated by `;`, the
 description of every image that must be read, in order; the bad entries of a
 file are the ones missing from it. A `*` after a count (`256*16x16, 32 bpp`)
 stands for that many images alike."""
+import hashlib
 import struct
 import sys
 import zlib
@@ -72,6 +73,23 @@ def icon(blocks, type_=1, count=None, entries=None):
     return header(n if count is None else count, type_) + dir_ + b"".join(blocks)
 
 
+def noise(n, seed):
+    """n bytes that do not compress, the same on every run."""
+    out = bytearray()
+    block = seed.to_bytes(4, "little")
+    while len(out) < n:
+        block = hashlib.sha256(block).digest()
+        out += block
+    return bytes(out[:n])
+
+
+def noisy_png(side, noisy_rows):
+    """An RGBA PNG whose first rows are noise: costly to pack again."""
+    line = side * 4
+    rows = b"".join(b"\0" + (noise(line, y) if y < noisy_rows else bytes(line)) for y in range(side))
+    return png(side, side, rows=rows)
+
+
 def many(count, block, per_entry_size=None):
     """count entries that all point at one block behind the directory."""
     at = 6 + 16 * count
@@ -80,7 +98,7 @@ def many(count, block, per_entry_size=None):
 
 
 # The readers' limits, as src/base/limits.h sets them.
-CONTAINER_DECODED_MAX = 32 << 20
+CONTAINER_DECODED_MAX = 16 << 20
 DIR_ENTRIES_MAX = 512
 
 
@@ -196,6 +214,11 @@ def cases():
     # reached (see decoded_cost).
     yield "many_png_256", many(65535, p256), "opened", [alike(256, 256, 256, P256)]
     yield "many_bmp_480", many(65535, bmp_block(480, 480)), "opened", [alike(480, 480, 950440, "480x480, 32 bpp")]
+    # The costliest per byte: every PNG image is packed again at a save.
+    yield "many_png_256_noisy", many(65535, noisy_png(256, 256)), "opened", \
+        [alike(256, 256, 256, P256)]
+    yield "many_png_1024_noisy", many(65535, noisy_png(1024, 220)), "opened", \
+        [alike(1024, 1024, 1024, "1024x1024, 32 bpp, packed")]
     yield "many_tiny_bitmaps", many(65535, bmp_block(1, 1)), "opened", [alike(1, 1, 48, "1x1, 32 bpp")]
     yield "many_valid_entries", icon([bmp_block(1, 1)] * 20000), "opened", [alike(1, 1, 48, "1x1, 32 bpp")]
 
