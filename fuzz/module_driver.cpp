@@ -34,11 +34,15 @@ std::intptr_t dataSlot = 0;
 const std::string& workFolder() {
   static const std::string folder = [] {
     char pattern[] = "/tmp/icofmt-fuzz-XXXXXX";
-    std::string made = mkdtemp(pattern) != nullptr ? std::string(pattern) + "/" : std::string("/tmp/");
+    if (mkdtemp(pattern) == nullptr) std::abort();
+    std::string made = std::string(pattern) + "/";
     setenv("TMPDIR", made.c_str(), 1);
-    std::atexit([] { std::filesystem::remove_all(workFolder()); });
     return made;
   }();
+  // Registered once the folder's name exists, so it runs before that name is
+  // destroyed at exit.
+  static const bool removedAtExit = std::atexit([] { std::filesystem::remove_all(workFolder()); }) == 0;
+  (void)removedAtExit;
   return folder;
 }
 
