@@ -27,11 +27,11 @@ inline constexpr uint32_t kPngSideMax = kDecodedSideMax;
 // image takes as a 32-bit bitmap with its mask (from the block's header,
 // before decoding) or its block length, whichever is more. Many entries
 // pointing at one block are read until this runs out; the rest are skipped
-// without being decoded. 16 MiB hold three 1024 x 1024 images or sixty of
-// 256 x 256, several times what the largest real icons need (about 6 MiB for
-// one with a 1024 x 1024 PNG and every smaller size); the bound is set by a
-// save, which packs every PNG image of the destination again.
-inline constexpr uint64_t kContainerDecodedMax = 16ull << 20;
+// without being decoded. 8 MiB hold one 1024 x 1024 image with every
+// smaller size (about 6 MiB, the largest real icons) or thirty images of
+// 256 x 256; the bound is set by a save, which packs every PNG image of the
+// destination again, and stays within a second for the worst of them.
+inline constexpr uint64_t kContainerDecodedMax = 8ull << 20;
 
 // Most directory entries read from one icon; the entries after these are
 // ignored as if the directory ended there. Each read entry may cost a

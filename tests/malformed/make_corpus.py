@@ -98,7 +98,7 @@ def many(count, block, per_entry_size=None):
 
 
 # The readers' limits, as src/base/limits.h sets them.
-CONTAINER_DECODED_MAX = 16 << 20
+CONTAINER_DECODED_MAX = 8 << 20
 DIR_ENTRIES_MAX = 512
 
 
