@@ -21,6 +21,7 @@ class BlockBudget {
     left_ -= bytes;
     return true;
   }
+  void giveBack(uint64_t bytes) { left_ += bytes; }
 
  private:
   uint64_t left_ = limits::kContainerDecodedMax;
@@ -29,14 +30,22 @@ class BlockBudget {
 // What an entry will cost once read, from its header: a PNG block unpacks
 // to a bitmap, and every image is decoded at its size when it is used. The
 // stream is left where it was.
-uint64_t entryCost(TStream& stream, int64_t offset, uint32_t size) {
+struct EntryCost {
+  uint64_t bytes = 0;
+  // A PNG block is decoded while it is read, so its cost is spent even when
+  // it fails; a refused bitmap block cost only a look at its header, and is
+  // given back, so that bad entries cannot use up the budget of good ones.
+  bool decodedOnReading = false;
+};
+
+EntryCost entryCost(TStream& stream, int64_t offset, uint32_t size) {
   const int64_t at = stream.Position();
   uint8_t head[24] = {};
   stream.SetPosition(offset);
   const int64_t got = stream.Read(head, std::min<int64_t>(sizeof head, size));
   stream.SetPosition(at);
   const std::span<const uint8_t> peek(head, static_cast<size_t>(std::max<int64_t>(0, got)));
-  return std::max<uint64_t>(size, decodedBlockCost(peek));
+  return {std::max<uint64_t>(size, decodedBlockCost(peek)), hasPngSignature(peek)};
 }
 
 // The directory entries a reader looks at; those behind them are ignored.
@@ -88,7 +97,8 @@ bool TAdvancedIcon::LoadFromFile(const std::string& path) {
     const int32_t offset = static_cast<int32_t>(loadU32le(raw + 12));
     if (offset < after || length <= offset) break;
     if (record.Size <= kInfoHeaderSize || record.Size > static_cast<uint64_t>(length)) continue;
-    if (!budget.take(entryCost(file, offset, record.Size))) continue;
+    const EntryCost cost = entryCost(file, offset, record.Size);
+    if (!budget.take(cost.bytes)) continue;
     try {
       file.SetPosition(offset);
       auto image = std::make_unique<TFileIconImage>();
@@ -98,6 +108,7 @@ bool TAdvancedIcon::LoadFromFile(const std::string& path) {
       throw;  // not a bad entry: skipping it would lose an image of a good icon
     } catch (const std::exception&) {
       // One bad entry never spoils the others.
+      if (!cost.decodedOnReading) budget.giveBack(cost.bytes);
     }
     file.SetPosition(after);
   }
@@ -117,8 +128,9 @@ bool TAdvancedIcon::LoadFromStream(TStream& stream) {
     stream.ReadBuffer(raw, kDirEntrySize);
     stream.SetPosition(at);
     const uint32_t size = loadU32le(raw + 8);
-    if (size > static_cast<uint64_t>(stream.Size()) ||
-        !budget.take(entryCost(stream, loadU32le(raw + 12), size))) {
+    EntryCost cost;
+    if (size <= static_cast<uint64_t>(stream.Size())) cost = entryCost(stream, loadU32le(raw + 12), size);
+    if (size > static_cast<uint64_t>(stream.Size()) || !budget.take(cost.bytes)) {
       stream.SetPosition(at + static_cast<int64_t>(kDirEntrySize));
       continue;
     }
@@ -129,6 +141,7 @@ bool TAdvancedIcon::LoadFromStream(TStream& stream) {
     } catch (const std::bad_alloc&) {
       throw;  // a merge would write the icon without the image
     } catch (const std::exception&) {
+      if (!cost.decodedOnReading) budget.giveBack(cost.bytes);
       stream.SetPosition(at + static_cast<int64_t>(kDirEntrySize));
     }
   }
@@ -149,7 +162,7 @@ bool TAdvancedCursor::LoadCursorFromStream(TStream& stream) {
       const uint32_t size = loadU32le(raw + 8);
       // Past the container's budget the reading ends like at a failing image.
       if (size <= static_cast<uint64_t>(stream.Size()) &&
-          !budget.take(entryCost(stream, loadU32le(raw + 12), size)))
+          !budget.take(entryCost(stream, loadU32le(raw + 12), size).bytes))
         throw InvalidImage();
     }
     stream.SetPosition(at);

@@ -219,6 +219,12 @@ def cases():
         [alike(256, 256, 256, P256)]
     yield "many_png_1024_noisy", many(65535, noisy_png(1024, 220)), "opened", \
         [alike(1024, 1024, 1024, "1024x1024, 32 bpp, packed")]
+    # Refused bitmap blocks claiming the largest side cost nothing: the good
+    # image behind five hundred of them is still read.
+    refused = bmp_block(1024, 1024, bits=33, colour=bytes(8), mask=b"")
+    yield "many_refused_then_good", (header(501) + entry(len(refused), ok(501)) * 500
+                                     + entry(len(GOOD16), ok(501) + len(refused)) + refused + GOOD16), \
+        "opened", [D16]
     yield "many_tiny_bitmaps", many(65535, bmp_block(1, 1)), "opened", [alike(1, 1, 48, "1x1, 32 bpp")]
     yield "many_valid_entries", icon([bmp_block(1, 1)] * 20000), "opened", [alike(1, 1, 48, "1x1, 32 bpp")]
 
