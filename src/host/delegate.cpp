@@ -16,6 +16,17 @@ namespace icofmt::host {
 
 namespace {
 
+// Releasing runs every step even when one fails (memory exhausted while a
+// path is built): a step left out would leave a library loaded or a file
+// behind for good.
+template <typename Step>
+void bestEffort(Step step) noexcept {
+  try {
+    step();
+  } catch (...) {
+  }
+}
+
 void fail(const char* message) {
   moduleState().errorFlag = 1;
   platform::messageBox(message, "Error", platform::MessageButtons::Ok);
@@ -47,6 +58,16 @@ std::string tempFile(const char* name) {
   return folder.empty() ? std::string() : folder + name;
 }
 
+}  // namespace
+
+void nameParkedFiles() {
+  ModuleState& s = moduleState();
+  s.parkedCopyFile = tempFile("IcoTempSaveAs.ico");
+  s.parkedNameFile = tempFile("IcoTempSaveAs.txt");
+}
+
+namespace {
+
 void closeTempPng() {
   ModuleState& s = moduleState();
   if (s.tempPngHandle != platform::kInvalidFile) platform::closeFile(s.tempPngHandle);
@@ -56,18 +77,25 @@ void closeTempPng() {
 // The carried module's file, in a folder only we may write into.
 std::string delegatePath(const std::string& tempFolder) {
   std::string folder = platform::privateFolder(tempFolder);
-  return folder.empty() ? std::string() : folder + kDelegateFileName;
+  if (folder.empty()) return {};
+  try {
+    return folder + kDelegateFileName;
+  } catch (...) {
+    platform::removeFolderIfEmpty(folder);
+    throw;
+  }
 }
 
 void unloadAndDeleteDelegate() {
   ModuleState& s = moduleState();
-  if (s.delegateLibrary != nullptr) platform::unloadLibrary(s.delegateLibrary);
+  if (s.delegateLibrary != nullptr) bestEffort([&] { platform::unloadLibrary(s.delegateLibrary); });
   s.delegateLibrary = nullptr;
   s.delegateEntry = nullptr;
   if (s.delegateFile.empty()) return;
-  deleteIfExists(s.delegateFile);
-  platform::removeFolderIfEmpty(
-      s.delegateFile.substr(0, s.delegateFile.size() - (sizeof(kDelegateFileName) - 1)));
+  bestEffort([&] { deleteIfExists(s.delegateFile); });
+  // Cut to its folder in place: nothing to allocate.
+  s.delegateFile.resize(s.delegateFile.size() - (sizeof(kDelegateFileName) - 1));
+  bestEffort([&] { platform::removeFolderIfEmpty(s.delegateFile); });
   s.delegateFile.clear();
 }
 
@@ -76,8 +104,9 @@ void unloadAndDeleteDelegate() {
 std::string extractDelegate(platform::ModuleHandle resources) {
   ModuleState& s = moduleState();
   s.tempFolder = platform::tempFolder();
-  std::string path = delegatePath(s.tempFolder);
-  s.delegateFile = path;
+  // Recorded at once, so the clean-up finds the folder whatever fails next.
+  s.delegateFile = delegatePath(s.tempFolder);
+  const std::string& path = s.delegateFile;
   auto bytes = platform::findResource(resources, platform::kRcDataType, kDelegateResource);
   if (path.empty() || bytes.empty()) return {};
   // Only bytes we carry are ever loaded: a file of that name left by another
@@ -89,15 +118,21 @@ std::string extractDelegate(platform::ModuleHandle resources) {
   // Written aside and renamed into place: another process may have the file
   // of that name loaded, and rewriting it in place would change the code
   // under it (a crash there). A rename leaves that process its own copy.
-  std::random_device entropy;
-  const std::string aside = path + "." + std::to_string(entropy()) + ".part";
-  std::error_code error;
-  if (!platform::writeWholeFile(aside, bytes) || (std::filesystem::rename(aside, path, error), error)) {
-    // A half-written file must not be taken for ours by the next operation.
-    deleteIfExists(aside);
-    return {};
+  std::string aside;
+  try {
+    std::random_device entropy;
+    aside = path + "." + std::to_string(entropy()) + ".part";
+    std::error_code error;
+    if (platform::writeWholeFile(aside, bytes) && (std::filesystem::rename(aside, path, error), !error))
+      return path;
+  } catch (...) {
+    // Nothing of ours may stay behind when we run out of memory half-way.
+    if (!aside.empty()) bestEffort([&] { deleteIfExists(aside); });
+    throw;
   }
-  return path;
+  // A half-written file must not be taken for ours by the next operation.
+  deleteIfExists(aside);
+  return {};
 }
 
 void loadDelegate(platform::ModuleHandle resources) {
@@ -165,7 +200,7 @@ void finishRead() {
   s.cleanedUp = true;
   unloadAndDeleteDelegate();
   closeTempPng();
-  deleteIfExists(s.tempPngPath);
+  bestEffort([&] { deleteIfExists(s.tempPngPath); });
 }
 
 void finishWriteCleanup() {
@@ -180,11 +215,11 @@ void releaseOperation() {
   ModuleState& s = moduleState();
   s.cleanedUp = true;
   closeTempPng();
-  deleteIfExists(s.tempPngPath);
+  bestEffort([&] { deleteIfExists(s.tempPngPath); });
   // The parked destination belongs to a save; a read never made it.
   if (s.destinationCopy) {
-    deleteIfExists(tempFile("IcoTempSaveAs.ico"));
-    deleteIfExists(tempFile("IcoTempSaveAs.txt"));
+    bestEffort([&] { deleteIfExists(s.parkedCopyFile); });
+    bestEffort([&] { deleteIfExists(s.parkedNameFile); });
   }
   unloadAndDeleteDelegate();
   s.destinationCopy.reset();

@@ -37,4 +37,8 @@ void finishWriteCleanup();
 // host's parameter block alone.
 void releaseOperation();
 
+// Names the parked destination files of a save in the temporary folder, so
+// that releasing them later allocates nothing.
+void nameParkedFiles();
+
 }  // namespace icofmt::host

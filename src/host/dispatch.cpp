@@ -152,6 +152,7 @@ void writeDispatch() {
   if (s.firstCall) {
     s.firstCall = false;
     loadDelegate(platform::ownModule());
+    nameParkedFiles();
     s.tempPngPath = s.tempFolder + "tmpPNG234.png";
     s.destinationCopy.emplace();
     s.pngReadBack.emplace();
@@ -196,7 +197,14 @@ void writeDispatch() {
       break;
     case formatSelectorWriteFinish:
       forwardWrite();
-      assembleDestination();
+      try {
+        assembleDestination();
+      } catch (...) {
+        // The host truncated the destination before writing: a save that
+        // fails here (memory exhausted) gives it back its bytes.
+        restoreDestination();
+        throw;
+      }
       finishWriteCleanup();
       break;
     default:

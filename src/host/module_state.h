@@ -31,6 +31,9 @@ struct ModuleState {
   std::string tempFolder;
   // The carried module's file, once written (in a private folder on POSIX).
   std::string delegateFile;
+  // The parked destination copy and its name (save only; empty until known).
+  std::string parkedCopyFile;
+  std::string parkedNameFile;
   std::string tempPngPath;
   platform::FileHandle tempPngHandle = platform::kInvalidFile;
   std::string hostFileName;

@@ -1,6 +1,7 @@
 #include "icon/advanced_icon.h"
 
 #include <algorithm>
+#include <new>
 
 #include "base/byte_reader.h"
 #include "base/errors.h"
@@ -11,8 +12,8 @@ namespace icofmt {
 
 namespace {
 
-// Bytes of blocks one container may hold, so that many entries pointing at
-// one large block cannot multiply it into gigabytes.
+// Bytes one container may hold decoded, so that many entries pointing at one
+// block cannot multiply it into gigabytes.
 class BlockBudget {
  public:
   bool take(uint64_t bytes) {
@@ -20,21 +21,36 @@ class BlockBudget {
     left_ -= bytes;
     return true;
   }
+  void giveBack(uint64_t bytes) { left_ += bytes; }
 
  private:
   uint64_t left_ = limits::kContainerDecodedMax;
 };
 
-// What an entry will hold once read: a PNG block unpacks to a bitmap, so its
-// cost comes from its header. The stream is left where it was.
-uint64_t entryCost(TStream& stream, int64_t offset, uint32_t size) {
+// What an entry will cost once read, from its header: a PNG block unpacks
+// to a bitmap, and every image is decoded at its size when it is used. The
+// stream is left where it was.
+struct EntryCost {
+  uint64_t bytes = 0;
+  // A PNG block is decoded while it is read, so its cost is spent even when
+  // it fails; a refused bitmap block cost only a look at its header, and is
+  // given back, so that bad entries cannot use up the budget of good ones.
+  bool decodedOnReading = false;
+};
+
+EntryCost entryCost(TStream& stream, int64_t offset, uint32_t size) {
   const int64_t at = stream.Position();
   uint8_t head[24] = {};
   stream.SetPosition(offset);
   const int64_t got = stream.Read(head, std::min<int64_t>(sizeof head, size));
   stream.SetPosition(at);
   const std::span<const uint8_t> peek(head, static_cast<size_t>(std::max<int64_t>(0, got)));
-  return hasPngSignature(peek) ? std::max<uint64_t>(size, decodedBlockCost(peek)) : size;
+  return {std::max<uint64_t>(size, decodedBlockCost(peek)), hasPngSignature(peek)};
+}
+
+// The directory entries a reader looks at; those behind them are ignored.
+uint32_t entriesRead(const IconHeader& header) {
+  return std::min<uint32_t>(header.Count, limits::kDirEntriesMax);
 }
 
 }  // namespace
@@ -62,7 +78,7 @@ bool TAdvancedIcon::ReadHeader(TStream& stream, IconHeader& header) {
   if (!header.Valid()) return false;
   // Reserve no more slots than the directory the stream holds can describe.
   const int64_t entriesThere = std::max<int64_t>(0, stream.Size() - stream.Position()) / kDirEntrySize;
-  images_.SetCapacity(static_cast<uint16_t>(std::min<int64_t>(header.Count, entriesThere)));
+  images_.SetCapacity(static_cast<uint16_t>(std::min<int64_t>(entriesRead(header), entriesThere)));
   return true;
 }
 
@@ -73,7 +89,7 @@ bool TAdvancedIcon::LoadFromFile(const std::string& path) {
   if (!ReadHeader(file, header)) return false;
   const int64_t length = file.Size();
   BlockBudget budget;
-  for (uint32_t j = 0; j < header.Count; ++j) {
+  for (uint32_t j = 0; j < entriesRead(header); ++j) {
     uint8_t raw[kDirEntrySize];
     if (file.Read(raw, kDirEntrySize) != static_cast<int64_t>(kDirEntrySize)) break;
     const int64_t after = file.Position();  // 6 + 16 * (j + 1)
@@ -81,14 +97,18 @@ bool TAdvancedIcon::LoadFromFile(const std::string& path) {
     const int32_t offset = static_cast<int32_t>(loadU32le(raw + 12));
     if (offset < after || length <= offset) break;
     if (record.Size <= kInfoHeaderSize || record.Size > static_cast<uint64_t>(length)) continue;
-    if (!budget.take(entryCost(file, offset, record.Size))) continue;
+    const EntryCost cost = entryCost(file, offset, record.Size);
+    if (!budget.take(cost.bytes)) continue;
     try {
       file.SetPosition(offset);
       auto image = std::make_unique<TFileIconImage>();
       image->CreateFromFileEntry(file, record);
       images_.Add(std::move(image));
+    } catch (const std::bad_alloc&) {
+      throw;  // not a bad entry: skipping it would lose an image of a good icon
     } catch (const std::exception&) {
       // One bad entry never spoils the others.
+      if (!cost.decodedOnReading) budget.giveBack(cost.bytes);
     }
     file.SetPosition(after);
   }
@@ -101,15 +121,16 @@ bool TAdvancedIcon::LoadFromStream(TStream& stream) {
   IconHeader header;
   if (!ReadHeader(stream, header)) return false;
   BlockBudget budget;
-  for (uint32_t j = 0; j < header.Count; ++j) {
+  for (uint32_t j = 0; j < entriesRead(header); ++j) {
     const int64_t at = stream.Position();
     if (stream.Size() - at < static_cast<int64_t>(kDirEntrySize)) break;
     uint8_t raw[kDirEntrySize];
     stream.ReadBuffer(raw, kDirEntrySize);
     stream.SetPosition(at);
     const uint32_t size = loadU32le(raw + 8);
-    if (size > static_cast<uint64_t>(stream.Size()) ||
-        !budget.take(entryCost(stream, loadU32le(raw + 12), size))) {
+    EntryCost cost;
+    if (size <= static_cast<uint64_t>(stream.Size())) cost = entryCost(stream, loadU32le(raw + 12), size);
+    if (size > static_cast<uint64_t>(stream.Size()) || !budget.take(cost.bytes)) {
       stream.SetPosition(at + static_cast<int64_t>(kDirEntrySize));
       continue;
     }
@@ -117,7 +138,10 @@ bool TAdvancedIcon::LoadFromStream(TStream& stream) {
       auto image = std::make_unique<TFileIconImage>();
       image->CreateFromStream(stream);
       images_.Add(std::move(image));
+    } catch (const std::bad_alloc&) {
+      throw;  // a merge would write the icon without the image
     } catch (const std::exception&) {
+      if (!cost.decodedOnReading) budget.giveBack(cost.bytes);
       stream.SetPosition(at + static_cast<int64_t>(kDirEntrySize));
     }
   }
@@ -129,7 +153,19 @@ bool TAdvancedCursor::LoadCursorFromStream(TStream& stream) {
   stream.SetPosition(0);
   IconHeader header;
   if (!ReadHeader(stream, header)) return false;
-  for (uint32_t j = 0; j < header.Count; ++j) {
+  BlockBudget budget;
+  for (uint32_t j = 0; j < entriesRead(header); ++j) {
+    const int64_t at = stream.Position();
+    uint8_t raw[kDirEntrySize];
+    if (stream.Read(raw, kDirEntrySize) == static_cast<int64_t>(kDirEntrySize)) {
+      stream.SetPosition(at);
+      const uint32_t size = loadU32le(raw + 8);
+      // Past the container's budget the reading ends like at a failing image.
+      if (size <= static_cast<uint64_t>(stream.Size()) &&
+          !budget.take(entryCost(stream, loadU32le(raw + 12), size).bytes))
+        throw InvalidImage();
+    }
+    stream.SetPosition(at);
     auto image = std::make_unique<TFileCursorImage>();
     image->CreateCursorFromStream(stream, header);  // errors reach the caller
     images_.Add(std::move(image));

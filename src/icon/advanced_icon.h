@@ -25,10 +25,12 @@ class TAdvancedIcon : public TPersistent {
   // The strict file reader: stops at an entry whose block lies inside the
   // header and directory or at or beyond the end; skips a Size of 40 or less
   // or beyond the file, and any block that fails. True when an image loaded.
-  // Throws StreamError when the file cannot be opened.
+  // Throws StreamError when the file cannot be opened, and std::bad_alloc
+  // when memory runs out: that is no bad entry to skip.
   bool LoadFromFile(const std::string& path);
   // The stream reader: the icon starts at position 0; an entry whose Size is
-  // larger than the stream or whose block fails is skipped.
+  // larger than the stream or whose block fails is skipped (std::bad_alloc
+  // is thrown, as above).
   bool LoadFromStream(TStream& stream);
   // Header, directory and blocks contiguous in list order; nothing at all
   // for a container without images.
@@ -45,7 +47,8 @@ class TAdvancedCursor : public TAdvancedIcon {
  public:
   const char* ClassName() const override { return "TAdvancedCursor"; }
   // Keeps the hot spot of Type 2 files; an image that fails ends the reading
-  // with its error. True for any valid header, even with no entries.
+  // with its error, and so does an entry past the container's budget. True for any valid header, even with no
+  // entries.
   bool LoadCursorFromStream(TStream& stream);
 };
 

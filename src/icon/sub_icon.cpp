@@ -180,14 +180,27 @@ void TSubIcon::Parse() {
   entry_.Width = w <= 255 ? static_cast<uint8_t>(w) : 0;
   entry_.Height = hh <= 255 ? static_cast<uint8_t>(hh) : 0;
   if (bits > 32 || w >= limits::kIconSideLimit || hh >= limits::kIconSideLimit) throw InvalidImage();
+  // Every use of an image decodes it at its full size (a block lacking its
+  // bits falls back to a bitmap of that size), so a larger side is refused
+  // here, from the header.
+  if (w > limits::kDecodedSideMax || hh > limits::kDecodedSideMax) throw InvalidImage();
 }
 
 uint64_t decodedBlockCost(std::span<const uint8_t> block) {
-  if (!hasPngSignature(block) || block.size() < 24) return block.size();
-  const uint64_t w = (uint64_t{block[16]} << 24) | (block[17] << 16) | (block[18] << 8) | block[19];
-  const uint64_t h = (uint64_t{block[20]} << 24) | (block[21] << 16) | (block[22] << 8) | block[23];
-  if (w >= limits::kIconSideLimit || h >= limits::kIconSideLimit) return block.size();  // rejected anyway
-  return kInfoHeaderSize + 1024 + w * h * 4 + rowSize(w, 1) * h;
+  uint64_t w = 0, h = 0;
+  if (hasPngSignature(block)) {
+    if (block.size() < 24) return block.size();
+    w = (uint64_t{block[16]} << 24) | (block[17] << 16) | (block[18] << 8) | block[19];
+    h = (uint64_t{block[20]} << 24) | (block[21] << 16) | (block[22] << 8) | block[23];
+  } else {
+    if (block.size() < 12) return block.size();
+    w = loadU32le(block.data() + 4);
+    h = loadU32le(block.data() + 8) >> 1;
+    if (w == 0) w = h;
+    if (h == 0) h = w;
+  }
+  if (w > limits::kDecodedSideMax || h > limits::kDecodedSideMax) return block.size();  // refused anyway
+  return std::max<uint64_t>(block.size(), kInfoHeaderSize + 1024 + w * h * 4 + rowSize(w, 1) * h);
 }
 
 int32_t TSubIcon::Width() const {

@@ -147,8 +147,10 @@ class TFileCursorImage : public TSubCursor {
 // not hold are zero. The caller bounds size before calling.
 std::vector<uint8_t> readBlockZeroFilled(TStream& stream, uint32_t size);
 
-// What holding the block as an image will cost in memory: a PNG block's
-// decoded bitmap form, estimated from its header, or the block's own length.
+// What holding the block as an image will cost in memory: its image as a
+// 32-bit bitmap with its mask, from the PNG or bitmap header (24 bytes are
+// enough), or the block's own length when that is more or the header is
+// refused anyway.
 uint64_t decodedBlockCost(std::span<const uint8_t> block);
 
 }  // namespace icofmt

@@ -18,11 +18,6 @@ namespace icofmt {
 
 namespace {
 
-// libpng 1.6 would allocate whatever a text, iCCP or sPLT chunk claims; these
-// bound every chunk it keeps and the number of ancillary chunks.
-constexpr png_alloc_size_t kChunkMallocMax = 8u << 20;
-constexpr png_uint_32 kChunkCacheMax = 128;
-
 struct PngContext {
   // Reading.
   const uint8_t* input = nullptr;
@@ -116,8 +111,9 @@ struct HeaderInfo {
 
 void configureReader(png_structp png) {
   png_set_user_limits(png, limits::kPngSideMax, limits::kPngSideMax);
-  png_set_chunk_cache_max(png, kChunkCacheMax);
-  png_set_chunk_malloc_max(png, kChunkMallocMax);
+  // libpng 1.6 would allocate whatever a text, iCCP or sPLT chunk claims.
+  png_set_chunk_cache_max(png, limits::kPngChunkCacheMax);
+  png_set_chunk_malloc_max(png, limits::kPngChunkMallocMax);
   static const png_byte ignored[] = {'t', 'E', 'X', 't', 0,   'z', 'T', 'X', 't', 0,   'i', 'T', 'X',
                                      't', 0,   'i', 'C', 'C', 'P', 0,   's', 'P', 'L', 'T', 0};
   png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, ignored, 5);

@@ -170,9 +170,13 @@ WriteOutcome assembleFromSource(const SourcePair& source, const Bytes& destinati
     out.bytes = destinationCopy;
     // Deletions made in the form count whether it closes with Ok or Cancel;
     // a merge that fails writes what the form left.
-    if (showOptions(out.bytes, choices, out.errorFlag))
+    if (showOptions(out.bytes, choices, out.errorFlag)) {
       out.newImageIndex = AddBitmapToIconStream(source.bitmap, source.mask, &out.bytes, choices.depth,
                                                 choices.pngCompression, choices.mergeMode);
+      // The icon is written as the form left it, but a save that did not add
+      // the image is no success.
+      if (out.newImageIndex < 0) out.errorFlag = 1;
+    }
     return out;
   } catch (const std::exception&) {
     return keepDestination(destinationCopy, 1);

@@ -18,15 +18,18 @@ std::string tempFolder() {
 
 std::string privateFolder(const std::string& parent) {
   if (parent.empty()) return {};
-  std::string folder = parent + "icofmt-" + std::to_string(::getuid());
-  ::mkdir(folder.c_str(), 0700);
+  // Every string is made before the folder, so that running out of memory
+  // cannot leave a folder nobody knows of.
+  std::string folder = parent + "icofmt-" + std::to_string(::getuid()) + "/";
+  const std::string bare = folder.substr(0, folder.size() - 1);
+  ::mkdir(bare.c_str(), 0700);
   // Whoever made it, it must be ours alone: a folder planted by another user,
   // or a link to one, would let them choose the code we load.
   struct stat st {};
-  if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid() ||
+  if (::lstat(bare.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid() ||
       (st.st_mode & 0077) != 0)
     return {};
-  return folder + "/";
+  return folder;
 }
 
 void removeFolderIfEmpty(const std::string& folder) {

@@ -29,9 +29,21 @@ bool matches(ResId want, int id, const char* name) {
 ModuleHandle loadLibrary(const std::string& path) {
   void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle != nullptr) {
-    auto& entry = loaded()[handle];
-    entry.first = path;
-    ++entry.second;
+    // A library whose record cannot be made is no library the caller can
+    // ever unload.
+    try {
+      auto [entry, fresh] = loaded().try_emplace(handle);
+      try {
+        entry->second.first = path;
+      } catch (...) {
+        if (fresh) loaded().erase(entry);
+        throw;
+      }
+      ++entry->second.second;
+    } catch (...) {
+      ::dlclose(handle);
+      throw;
+    }
   }
   return handle;
 }

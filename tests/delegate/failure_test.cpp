@@ -1,0 +1,118 @@
+// The carried PNG module with each of its own allocations failing in turn,
+// opening and saving through the reference host: ENTRYPOINT1 answers with a
+// result code every time, never an exception or an abort, disposes of every
+// handle it was given, and works again once memory is back (the asan
+// preset's leak checker sees what it keeps). Its own program: it replaces the
+// allocator, and fails only what the carried module asks for, so the host
+// stays sound.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <new>
+
+#include "document_io.h"
+#include "module_host.h"
+#include "pixels/png_image.h"
+#include "platform/files.h"
+#include "platform/scripted.h"
+
+namespace {
+
+std::atomic<bool> armed{false};
+std::atomic<long> failAt{0};
+std::atomic<bool> failed{false};
+const void* carriedBase = nullptr;
+
+bool fromCarriedModule(const void* caller) {
+  Dl_info info{};
+  return caller != nullptr && dladdr(caller, &info) != 0 && info.dli_fbase == carriedBase;
+}
+
+}  // namespace
+
+void* operator new(std::size_t size) {
+  if (armed && fromCarriedModule(__builtin_return_address(0)) && failAt.fetch_sub(1) == 1) {
+    failed = true;
+    throw std::bad_alloc();
+  }
+  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+
+namespace icofmt::test {
+namespace {
+
+class CarriedFailureTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/icofmt-carried-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    folder = std::string(pattern) + "/";
+    setenv("TMPDIR", folder.c_str(), 1);
+    platform::scripted::reset();
+    platform::scripted::setConfirmUnscripted(true);
+    host.load(ICOFMT_CARRIED_MODULE);
+    void* module = dlopen(ICOFMT_CARRIED_MODULE, RTLD_NOW | RTLD_NOLOAD);
+    ASSERT_NE(module, nullptr);
+    Dl_info info{};
+    ASSERT_NE(dladdr(dlsym(module, "ENTRYPOINT1"), &info), 0);
+    carriedBase = info.dli_fbase;
+    dlclose(module);
+    PngImage png;
+    png.Create(13, 7, PngColourType::Rgba);
+    for (int y = 0; y < 7; ++y)
+      for (int x = 0; x < 13 * 4; ++x) png.Row(y)[x] = static_cast<std::uint8_t>(x * 7 + y);
+    source = folder + "source.png";
+    ASSERT_TRUE(platform::writeWholeFile(source, png.Encode()));
+  }
+  void TearDown() override {
+    std::filesystem::remove_all(folder);
+    unsetenv("TMPDIR");
+  }
+
+  // Runs the operation with the carried module's n-th allocation failing,
+  // for every n until one runs through; returns how many failed.
+  template <typename Operation>
+  int failEach(Operation operation) {
+    int runs = 0;
+    for (long n = 1;; ++n, ++runs) {
+      failed = false;
+      failAt = n;
+      armed = true;
+      const std::int16_t result = operation();
+      armed = false;
+      EXPECT_EQ(host.undisposedHandles(), 0u) << "allocation " << n;
+      if (!failed) {
+        EXPECT_EQ(result, 0);
+        break;
+      }
+      EXPECT_NE(result, 0) << "allocation " << n << " failed, yet the operation succeeded";
+    }
+    return runs;
+  }
+
+  std::string folder, source;
+  icohost::ModuleHost host;
+};
+
+TEST_F(CarriedFailureTest, EveryAllocationThatFailsGivesAResultCodeAndNothingLeft) {
+  const int opens = failEach([&] {
+    delegate::Document doc;
+    return host.open(source, doc);
+  });
+  EXPECT_GT(opens, 3);
+  const delegate::Document doc = icohost::readPngDocument(source, std::nullopt);
+  for (bool plain : {true, false}) {
+    const int saves = failEach([&] { return host.save(doc, folder + "saved.png", plain); });
+    EXPECT_GT(saves, 3);
+  }
+}
+
+}  // namespace
+}  // namespace icofmt::test
