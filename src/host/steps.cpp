@@ -20,7 +20,7 @@ namespace icofmt::host {
 
 namespace {
 
-// The path a file specification holds; empty when there is none.
+// The path the host's FSSpec holds; empty when there is none.
 std::string fileSpecName(const sdk::FormatRecord* block) {
   if (block == nullptr || block->fileSpec == nullptr) return {};
   const unsigned char* name = block->fileSpec->name;
@@ -76,12 +76,7 @@ void prepareRead() {
     s.errorFlag = 1;
     return;
   }
-  if (block->fileSpec != nullptr) {
-    const unsigned char* name = block->fileSpec->name;
-    s.hostFileName.assign(reinterpret_cast<const char*>(name + 1), name[0]);
-  } else {
-    s.hostFileName.clear();
-  }
+  s.hostFileName = fileSpecName(block);
   s.iconPath = s.hostFileName;
   s.hostDataFork = block->dataFork;
 

@@ -1,12 +1,12 @@
 #include "open/sub_image_export.h"
 
-#include <cstring>
 #include <exception>
 #include <utility>
 
 #include "icon/advanced_icon.h"
 #include "pixels/png_image.h"
 #include "platform/files.h"
+#include "ui/preview.h"
 
 namespace icofmt::open {
 
@@ -77,36 +77,17 @@ bool exportSubImage(const TAdvancedIcon& icon, std::int32_t index, const std::st
   return platform::writeWholeFile(target, bytes);
 }
 
-TBitmap renderPreviewBitmap(const std::string& iconPath, std::int32_t index, Colour background) {
-  TBitmap bitmap;
-  try {
-    PngImage png;
-    subImageToPng(iconPath, index, png);
-    SetupFilledBitmap(bitmap, png.Width(), png.Height(), PixelFormat::Bits24, background & 0xFFFFFF);
-    png.Draw(bitmap, 0, 0);
-  } catch (const std::exception&) {
-    return TBitmap();
-  }
-  return bitmap;
-}
-
 void renderPreview(const std::string& iconPath, std::int32_t index, platform::Picture& picture,
                    Colour background) {
   picture = {};
-  TBitmap bitmap = renderPreviewBitmap(iconPath, index, background);
-  if (bitmap.Empty()) return;
-  const int width = bitmap.Width(), height = bitmap.Height();
-  const std::size_t rowLength = static_cast<std::size_t>(width) * 3;
   try {
-    std::vector<std::uint8_t> bgr(rowLength * static_cast<std::size_t>(height));
-    for (int y = 0; y < height; ++y)
-      std::memcpy(bgr.data() + rowLength * static_cast<std::size_t>(y), bitmap.ScanLine(y), rowLength);
-    picture.bgr = std::move(bgr);
+    // A failed conversion leaves the PNG empty, and so the picture.
+    PngImage png;
+    subImageToPng(iconPath, index, png);
+    picture = ui::blendedPicture(png, background);
   } catch (const std::exception&) {
-    return;
+    picture = {};
   }
-  picture.width = width;
-  picture.height = height;
 }
 
 }  // namespace icofmt::open

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "pixels/bitmap.h"
 #include "pixels/colour.h"
 #include "platform/forms.h"
 
@@ -42,9 +41,7 @@ bool subImageToPng(const TAdvancedIcon& icon, std::int32_t index, PngImage& png)
 bool exportSubImage(const TAdvancedIcon& icon, std::int32_t index, const std::string& target);
 
 // Image `index` drawn over the background (0x00BBGGRR), blended by its alpha,
-// into a 24-bit bitmap of its size; an empty bitmap when it cannot be made.
-TBitmap renderPreviewBitmap(const std::string& iconPath, std::int32_t index, Colour background);
-// The same as the picture a form shows; an empty picture when it cannot be made.
+// as the picture a form shows; an empty picture when it cannot be made.
 void renderPreview(const std::string& iconPath, std::int32_t index, platform::Picture& picture,
                    Colour background);
 

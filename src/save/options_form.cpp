@@ -11,6 +11,7 @@
 #include "platform/message_box.h"
 #include "sdk/selectors.h"
 #include "ui/about_box.h"
+#include "ui/preview.h"
 
 namespace icofmt::save {
 
@@ -39,15 +40,7 @@ bool loadIcon(const std::vector<uint8_t>& bytes, TAdvancedIcon& icon) {
 platform::Picture previewOf(const TSubIcon& image) {
   PngImage png;
   image.SaveToPNG(png);
-  TBitmap face = CreateWorkBitmap(PixelFormat::Bits24, png.Width(), png.Height(), platform::faceColour());
-  png.Draw(face, 0, 0);
-  platform::Picture picture;
-  picture.width = face.Width();
-  picture.height = face.Height();
-  picture.bgr.resize(static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height) * 3);
-  for (int y = 0; y < picture.height; ++y)
-    ReadRow24(face, y, picture.bgr.data() + static_cast<size_t>(y) * static_cast<size_t>(picture.width) * 3);
-  return picture;
+  return ui::blendedPicture(png, platform::faceColour());
 }
 
 }  // namespace

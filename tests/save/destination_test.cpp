@@ -32,7 +32,7 @@ class DestinationTest : public ::testing::Test {
 
 TEST_F(DestinationTest, ParkedCopyComesBackWithItsPath) {
   temp.write("a.ico", {1, 2, 3});
-  // An existing destination, a new file name, no file specification at all.
+  // An existing destination, a new file name, no FSSpec at all.
   for (const auto& [destination, bytes] :
        {std::pair{temp.file("a.ico"), Bytes{1, 2, 3}}, std::pair{temp.file("new.ico"), Bytes{}},
         std::pair{std::string(), Bytes{}}}) {

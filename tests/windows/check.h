@@ -24,9 +24,8 @@ inline int& failures() {
     }                                                      \
   } while (0)
 
-// A bitmap's pixels as 32-bit BGRA, top row first.
-inline std::vector<std::uint32_t> pixelsOf(HBITMAP bitmap, int width, int height) {
-  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+// A 32-bit BGRA bitmap description, top row first.
+inline BITMAPINFO topDownBgra(int width, int height) {
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
   info.bmiHeader.biWidth = width;
@@ -34,6 +33,13 @@ inline std::vector<std::uint32_t> pixelsOf(HBITMAP bitmap, int width, int height
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
+  return info;
+}
+
+// A bitmap's pixels as 32-bit BGRA, top row first.
+inline std::vector<std::uint32_t> pixelsOf(HBITMAP bitmap, int width, int height) {
+  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+  BITMAPINFO info = topDownBgra(width, height);
   HDC dc = ::GetDC(nullptr);
   int rows = ::GetDIBits(dc, bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
   ::ReleaseDC(nullptr, dc);

@@ -106,13 +106,7 @@ int drawnDifferences(std::span<const std::uint8_t> block, const std::vector<std:
     return -1;
   }
   constexpr std::uint32_t kBackground = 0x00C83C14;  // BGRA: red 200, green 60, blue 20
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
+  BITMAPINFO info = wintest::topDownBgra(width, height);
   void* bits = nullptr;
   HDC dc = ::CreateCompatibleDC(nullptr);
   HBITMAP canvas = ::CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
