@@ -74,56 +74,46 @@ void closeTempPng() {
   s.tempPngHandle = platform::kInvalidFile;
 }
 
-// The carried module's file, in a folder only we may write into.
-std::string delegatePath(const std::string& tempFolder) {
-  std::string folder = platform::privateFolder(tempFolder);
-  if (folder.empty()) return {};
-  try {
-    return folder + kDelegateFileName;
-  } catch (...) {
-    platform::removeFolderIfEmpty(folder);
-    throw;
-  }
-}
-
 void unloadAndDeleteDelegate() {
   ModuleState& s = moduleState();
   if (s.delegateLibrary != nullptr) bestEffort([&] { platform::unloadLibrary(s.delegateLibrary); });
   s.delegateLibrary = nullptr;
   s.delegateEntry = nullptr;
-  if (s.delegateFile.empty()) return;
-  bestEffort([&] { deleteIfExists(s.delegateFile); });
-  // Cut to its folder in place: nothing to allocate.
-  s.delegateFile.resize(s.delegateFile.size() - (sizeof(kDelegateFileName) - 1));
-  bestEffort([&] { platform::removeFolderIfEmpty(s.delegateFile); });
+  if (!s.delegateFile.empty()) bestEffort([&] { deleteIfExists(s.delegateFile); });
   s.delegateFile.clear();
+  // Cut in place, allocating nothing; a parked destination keeps the folder
+  // for the next step of its save.
+  platform::removeProcessFolder(s.tempFolder);
+  s.tempFolder.clear();
 }
 
 }  // namespace
 
 std::string extractDelegate(platform::ModuleHandle resources) {
   ModuleState& s = moduleState();
-  s.tempFolder = platform::tempFolder();
+  // Every temporary file lives in this process's own folder: other processes
+  // and other users can neither read them nor plant files in their place.
+  s.tempFolder = platform::processFolder(platform::tempFolder());
   // Recorded at once, so the clean-up finds the folder whatever fails next.
-  s.delegateFile = delegatePath(s.tempFolder);
+  if (!s.tempFolder.empty()) s.delegateFile = s.tempFolder + kDelegateFileName;
   const std::string& path = s.delegateFile;
   auto bytes = platform::findResource(resources, platform::kRcDataType, kDelegateResource);
   if (path.empty() || bytes.empty()) return {};
-  // Only bytes we carry are ever loaded: a file of that name left by another
-  // copy of the module is used when it is ours, and written over otherwise.
+  // Only bytes we carry are ever loaded: a file of that name left by an
+  // earlier operation is used when it is ours, and replaced otherwise.
   if (platform::fileExists(path)) {
     auto existing = platform::readWholeFile(path);
     if (existing && std::equal(existing->begin(), existing->end(), bytes.begin(), bytes.end())) return path;
   }
-  // Written aside and renamed into place: another process may have the file
-  // of that name loaded, and rewriting it in place would change the code
-  // under it (a crash there). A rename leaves that process its own copy.
+  // Written aside and renamed into place: an instance of the carried module
+  // may still have the file of that name loaded, and rewriting it in place
+  // would change the code under it. A rename leaves it its own copy.
   std::string aside;
   try {
     std::random_device entropy;
     aside = path + "." + std::to_string(entropy()) + ".part";
     std::error_code error;
-    if (platform::writeWholeFile(aside, bytes) && (std::filesystem::rename(aside, path, error), !error))
+    if (platform::writePrivateFile(aside, bytes) && (std::filesystem::rename(aside, path, error), !error))
       return path;
   } catch (...) {
     // Nothing of ours may stay behind when we run out of memory half-way.
@@ -198,9 +188,10 @@ void forwardWrite() {
 void finishRead() {
   ModuleState& s = moduleState();
   s.cleanedUp = true;
-  unloadAndDeleteDelegate();
   closeTempPng();
   bestEffort([&] { deleteIfExists(s.tempPngPath); });
+  // Last, as it removes the folder once nothing is left in it.
+  unloadAndDeleteDelegate();
 }
 
 void finishWriteCleanup() {

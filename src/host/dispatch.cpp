@@ -46,16 +46,19 @@ void dispatchGuarded() {
 // Whether this selector starts an operation of its own. A host may abandon an
 // operation without its Finish (giving up after EstimateFinish, say); what
 // that operation left must not leak into the next one.
+// A save that names another destination than the one it parked is another
+// save, whatever came before.
 bool beginsOperation(const ModuleState& s) {
   switch (s.selector) {
     case formatSelectorReadPrepare:
     case formatSelectorOptionsPrepare:
       return true;
     case formatSelectorEstimatePrepare:  // a plain save starts here
-      return s.lastSucceeded != formatSelectorOptionsFinish;
+      return s.lastSucceeded != formatSelectorOptionsFinish || namesOtherDestination();
     case formatSelectorWritePrepare:  // a host may skip the estimate
-      return s.lastSucceeded != formatSelectorOptionsFinish &&
-             s.lastSucceeded != formatSelectorEstimateFinish;
+      return (s.lastSucceeded != formatSelectorOptionsFinish &&
+              s.lastSucceeded != formatSelectorEstimateFinish) ||
+             namesOtherDestination();
     default:
       return false;
   }
@@ -65,7 +68,13 @@ bool beginsOperation(const ModuleState& s) {
 void releaseAndReset() {
   ModuleState& s = moduleState();
   if (s.firstCall) return;
-  if (!s.cleanedUp) releaseOperation();
+  if (!s.cleanedUp) {
+    try {
+      restoreAbandonedDestination();
+    } catch (...) {
+    }
+    releaseOperation();
+  }
   resetModuleState();
 }
 
@@ -78,6 +87,7 @@ void endOperationIfOver() {
               (s.errorFlag != 0 && errorEndsOperation(selector));
   if (!over) {
     if (s.errorFlag == 0 && (isRead(selector) || isWrite(selector))) s.lastSucceeded = selector;
+    if (s.errorFlag != 0 && selector == formatSelectorWriteContinue) s.writeFailed = true;
     return;
   }
   if (!s.cleanedUp && !s.firstCall) {
@@ -161,10 +171,9 @@ void writeDispatch() {
   }
   if (s.selector == formatSelectorWritePrepare) {
     if (s.tempPngHandle != platform::kInvalidFile) platform::closeFile(s.tempPngHandle);
-    s.tempPngHandle =
-        s.tempPngPath.empty()
-            ? platform::kInvalidFile
-            : platform::createFile(s.tempPngPath, platform::FileAccess::ReadWrite, platform::FileShare::None);
+    s.tempPngHandle = s.tempPngPath.empty()
+                          ? platform::kInvalidFile
+                          : platform::createPrivateFile(s.tempPngPath, platform::FileAccess::ReadWrite);
     if (s.tempPngHandle == platform::kInvalidFile && s.errorFlag == 0) {
       s.errorFlag = 1;
       platform::messageBox(kCannotCreateTemporary + s.tempPngPath, "Error", platform::MessageButtons::Ok);
@@ -179,6 +188,13 @@ void writeDispatch() {
       break;
     case formatSelectorOptionsFinish:
       saveDestinationCopy();
+      forwardWrite();
+      break;
+    case formatSelectorEstimatePrepare:
+      // Hosts skip the options step when they save a document again in its
+      // format, and truncate the destination before WritePrepare: now is
+      // the last moment its images can be kept.
+      if (!s.destinationParked) parkForPlainSave();
       forwardWrite();
       break;
     case formatSelectorWritePrepare:
@@ -197,6 +213,13 @@ void writeDispatch() {
       break;
     case formatSelectorWriteFinish:
       forwardWrite();
+      if (s.writeFailed) {
+        // The pixels never all arrived: the destination stays as it was.
+        restoreDestination();
+        s.errorFlag = 1;
+        finishWriteCleanup();
+        break;
+      }
       try {
         assembleDestination();
       } catch (...) {
@@ -218,6 +241,8 @@ std::int16_t pluginMain(std::int16_t selector, FormatRecord* formatParamBlock, s
   if (result != nullptr) *result = 0;
   ModuleState& s = moduleState();
   s.selector = selector;
+  // Read by beginsOperation: the destination this selector names.
+  s.formatParamBlock = formatParamBlock;
   try {
     if (beginsOperation(s)) releaseAndReset();
   } catch (...) {

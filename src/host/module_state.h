@@ -41,6 +41,11 @@ struct ModuleState {
   std::string iconPath;
   std::int32_t chosenIndex = 0;
   bool destinationCopyReused = false;
+  // This operation parked the destination (hostFileName is its path).
+  bool destinationParked = false;
+  // A write selector of this save failed: its Finish only gives the
+  // destination back.
+  bool writeFailed = false;
   Buffer destinationCopy;
   Buffer pngReadBack;
   Buffer captureBuffer;

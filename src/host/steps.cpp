@@ -4,6 +4,7 @@
 #include "host/steps.h"
 
 #include "base/limits.h"
+#include "host/delegate.h"
 #include "host/module_state.h"
 #include "open/prepare_open.h"
 #include "platform/files.h"
@@ -88,31 +89,87 @@ void prepareRead() {
     s.errorFlag = 1;
     return;
   }
-  s.tempPngHandle =
-      platform::openFile(s.tempPngPath, platform::FileAccess::Read, platform::FileShare::ReadWrite);
+  s.tempPngHandle = platform::openPrivateFile(s.tempPngPath, platform::FileAccess::Read);
   if (s.tempPngHandle == platform::kInvalidFile) s.errorFlag = 1;
 }
 
-void saveDestinationCopy() {
+namespace {
+
+void parkDestination(const std::string& destination) {
   ModuleState& s = moduleState();
-  s.hostFileName = fileSpecName(s.formatParamBlock);
+  s.hostFileName = destination;
   switch (save::parkDestinationCopy(s.tempFolder, s.hostFileName, destinationCopy(s))) {
     case save::ParkOutcome::Parked:
+      s.destinationParked = true;
       break;
     case save::ParkOutcome::DestinationUnreadable:
       s.errorFlag = 1;
       break;
     case save::ParkOutcome::CopyNotCreated:
-      platform::messageBox("Error: can't create temporary file " + save::parkedCopyPath(s.tempFolder),
-                           "Error", platform::MessageButtons::Ok);
+      platform::messageBox(kCannotCreateTemporary + save::parkedCopyPath(s.tempFolder), "Error",
+                           platform::MessageButtons::Ok);
+      s.errorFlag = 1;
+      break;
+    case save::ParkOutcome::NameNotCreated:
+      platform::messageBox(kCannotCreateTemporary + save::parkedNamePath(s.tempFolder), "Error",
+                           platform::MessageButtons::Ok);
       s.errorFlag = 1;
       break;
   }
 }
 
+// Where this save writes when the host gives no FSSpec: the title rule.
+std::optional<std::string> destinationByTitle(const sdk::FormatRecord* block) {
+  if (block == nullptr) return std::nullopt;
+  const auto title = documentTitle(*block);
+  if (!title) return std::nullopt;
+  return save::destinationFromTitle(*title);
+}
+
+}  // namespace
+
+void saveDestinationCopy() { parkDestination(fileSpecName(moduleState().formatParamBlock)); }
+
+void parkForPlainSave() {
+  ModuleState& s = moduleState();
+  const sdk::FormatRecord* block = s.formatParamBlock;
+  if (block == nullptr) return;
+  if (block->fileSpec != nullptr) {
+    parkDestination(fileSpecName(block));
+    return;
+  }
+  // A host that refuses the title now will refuse it at WritePrepare too,
+  // which fails the save there.
+  if (const auto destination = destinationByTitle(block)) parkDestination(*destination);
+}
+
+bool namesOtherDestination() {
+  const ModuleState& s = moduleState();
+  const sdk::FormatRecord* block = s.formatParamBlock;
+  if (!s.destinationParked || block == nullptr || block->fileSpec == nullptr) return false;
+  // Compared in place: deciding whether an operation begins allocates nothing.
+  const unsigned char* name = block->fileSpec->name;
+  return std::string_view(reinterpret_cast<const char*>(name + 1), name[0]) != s.hostFileName;
+}
+
 void reuseDestinationCopy() {
   ModuleState& s = moduleState();
-  auto back = save::takeBackDestinationCopy(s.tempFolder, fileSpecName(s.formatParamBlock));
+  // Parked by this very save, it is already here, whatever its age: a host
+  // that took its time before WritePrepare has truncated the file by now.
+  if (s.destinationParked) {
+    s.destinationCopyReused = true;
+    return;
+  }
+  const sdk::FormatRecord* block = s.formatParamBlock;
+  // The destination of this save, which the parked copy must have been taken
+  // from: the FSSpec's, or else the one the title names.
+  std::optional<std::string> current;
+  if (block != nullptr && block->fileSpec != nullptr)
+    current = fileSpecName(block);
+  else
+    current = destinationByTitle(block);
+  if (!current) return;
+  auto back = save::takeBackDestinationCopy(s.tempFolder, *current);
   if (!back) return;
   destinationCopy(s) = std::move(back->copy);
   s.destinationCopyReused = true;
@@ -202,6 +259,21 @@ void writeToHost(const std::vector<std::uint8_t>& bytes) {
 }
 
 }  // namespace
+
+void restoreAbandonedDestination() {
+  ModuleState& s = moduleState();
+  if (s.lastSucceeded < sdk::formatSelectorWritePrepare || s.hostFileName.empty() || !s.destinationCopy ||
+      s.destinationCopy->empty())
+    return;
+  // Only a file the host truncated for this save is written: anything else
+  // there is newer than our copy.
+  const platform::FileHandle file =
+      platform::openFile(s.hostFileName, platform::FileAccess::Write, platform::FileShare::None);
+  if (file == platform::kInvalidFile) return;
+  if (platform::fileSize(file) == 0)
+    platform::writeFile(file, s.destinationCopy->data(), s.destinationCopy->size());
+  platform::closeFile(file);
+}
 
 void restoreDestination() {
   ModuleState& s = moduleState();

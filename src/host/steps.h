@@ -11,6 +11,12 @@ namespace icofmt::host {
 void prepareRead();
 // OptionsFinish: the existing destination parked in the temporary folder.
 void saveDestinationCopy();
+// EstimatePrepare of a save that had no options step: the destination parked
+// as OptionsFinish would, while the host has not yet truncated it.
+void parkForPlainSave();
+// Whether the host now names another destination than the one this save
+// parked: then a new save has begun.
+bool namesOtherDestination();
 // WritePrepare, in this order.
 void reuseDestinationCopy();
 void lookUpDestinationTitle();
@@ -28,5 +34,9 @@ void assembleDestination();
 // A save that fails before WriteFinish: the host truncated the destination
 // already, so its previous bytes go back through the host's handle.
 void restoreDestination();
+// A save abandoned after WritePrepare, when the next operation begins: its
+// destination, if still the empty file the host truncated, gets its previous
+// bytes back by path (the host's handle may be closed by now).
+void restoreAbandonedDestination();
 
 }  // namespace icofmt::host

@@ -74,7 +74,7 @@ bool exportSubImage(const TAdvancedIcon& icon, std::int32_t index, const std::st
   } catch (const std::exception&) {
     return false;
   }
-  return platform::writeWholeFile(target, bytes);
+  return platform::writePrivateFile(target, bytes);
 }
 
 void renderPreview(const std::string& iconPath, std::int32_t index, platform::Picture& picture,

@@ -24,6 +24,13 @@ enum class SeekOrigin { Begin, Current, End };
 FileHandle createFile(const std::string& path, FileAccess access, FileShare share);
 // Opens an existing file.
 FileHandle openFile(const std::string& path, FileAccess access, FileShare share);
+// A temporary file of the module's own: any file of that name is removed,
+// then the file is created exclusively, never through a link, for its user
+// alone (0600; CREATE_NEW, not shared, on Windows).
+FileHandle createPrivateFile(const std::string& path, FileAccess access);
+// One of those opened again: a regular file of ours, never through a link,
+// so that nothing planted in its place (a link, a FIFO) is read.
+FileHandle openPrivateFile(const std::string& path, FileAccess access);
 bool closeFile(FileHandle file);
 // Byte counts actually moved, or -1 on failure.
 std::int64_t readFile(FileHandle file, void* buffer, std::size_t count);
@@ -40,6 +47,9 @@ bool deleteFile(const std::string& path);
 // Whole-file helpers; a missing or unreadable file gives nullopt / false.
 std::optional<std::vector<std::uint8_t>> readWholeFile(const std::string& path);
 bool writeWholeFile(const std::string& path, std::span<const std::uint8_t> bytes);
+// The same through createPrivateFile; a file that cannot be written whole is
+// removed.
+bool writePrivateFile(const std::string& path, std::span<const std::uint8_t> bytes);
 
 // A moment in the local time zone.
 struct LocalTime {

@@ -22,13 +22,24 @@ std::optional<std::vector<std::uint8_t>> readWholeFile(const std::string& path) 
   return bytes;
 }
 
-bool writeWholeFile(const std::string& path, std::span<const std::uint8_t> bytes) {
-  FileHandle file = createFile(path, FileAccess::Write, FileShare::None);
+namespace {
+
+bool writeAll(const std::string& path, FileHandle file, std::span<const std::uint8_t> bytes) {
   if (file == kInvalidFile) return false;
   bool ok = writeFile(file, bytes.data(), bytes.size()) == static_cast<std::int64_t>(bytes.size());
   ok = closeFile(file) && ok;
   if (!ok) deleteFile(path);
   return ok;
+}
+
+}  // namespace
+
+bool writeWholeFile(const std::string& path, std::span<const std::uint8_t> bytes) {
+  return writeAll(path, createFile(path, FileAccess::Write, FileShare::None), bytes);
+}
+
+bool writePrivateFile(const std::string& path, std::span<const std::uint8_t> bytes) {
+  return writeAll(path, createPrivateFile(path, FileAccess::Write), bytes);
 }
 
 }  // namespace icofmt::platform

@@ -10,6 +10,15 @@ void captureLookupTables(ColourTables& tables, std::uint8_t mode, const std::uin
   std::copy_n(red, 256, tables.red.begin());
   std::copy_n(green, 256, tables.green.begin());
   std::copy_n(blue, 256, tables.blue.begin());
+  // The interface documents the tables for Indexed images only, so a host
+  // may leave them empty for Gray ones; no real Gray image is black at
+  // every level.
+  const auto zero = [](const auto& table) {
+    return std::all_of(table.begin(), table.end(), [](std::uint8_t v) { return v == 0; });
+  };
+  if (mode == kModeGray && zero(tables.red) && zero(tables.green) && zero(tables.blue))
+    for (int i = 0; i < 256; ++i)
+      tables.red[i] = tables.green[i] = tables.blue[i] = static_cast<std::uint8_t>(i);
 }
 
 std::uint64_t deliveredBlockLength(const DeliveredBlock& block, std::uint8_t mode) {

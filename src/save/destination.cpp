@@ -32,14 +32,31 @@ std::int64_t toMs(const platform::LocalTime& t) {
   return ((days * 24 + t.hour) * 60 + t.minute) * 60000 + std::int64_t{t.second} * 1000 + t.millisecond;
 }
 
-bool writeAll(const std::string& path, const std::uint8_t* bytes, std::size_t count) {
-  platform::FileHandle file =
-      platform::createFile(path, platform::FileAccess::Write, platform::FileShare::None);
-  if (file == platform::kInvalidFile) return false;
-  bool ok = count == 0 || platform::writeFile(file, bytes, count) == static_cast<std::int64_t>(count);
-  ok = platform::closeFile(file) && ok;
-  if (!ok) platform::deleteFile(path);
-  return ok;
+ReadOutcome readOpened(platform::FileHandle file, std::uint64_t maxBytes, std::vector<std::uint8_t>& out) {
+  if (file == platform::kInvalidFile) return ReadOutcome::Failed;
+  ReadOutcome outcome = ReadOutcome::Failed;
+  const std::int64_t size = platform::fileSize(file);
+  if (size >= 0 && static_cast<std::uint64_t>(size) <= maxBytes) {
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+      const std::int64_t got = platform::readFile(file, bytes.data() + done, bytes.size() - done);
+      if (got <= 0) break;
+      done += static_cast<std::size_t>(got);
+    }
+    if (done == bytes.size()) {
+      out = std::move(bytes);
+      outcome = ReadOutcome::Read;
+    }
+  }
+  platform::closeFile(file);
+  return outcome;
+}
+
+// The parked files are our own: nothing planted in their place is read.
+ReadOutcome readParked(const std::string& path, std::uint64_t maxBytes, std::vector<std::uint8_t>& out) {
+  if (!platform::fileExists(path)) return ReadOutcome::Missing;
+  return readOpened(platform::openPrivateFile(path, platform::FileAccess::Read), maxBytes, out);
 }
 
 bool isBlankOrControl(char c) { return static_cast<unsigned char>(c) <= ' '; }
@@ -70,37 +87,23 @@ bool parkedCopyFresh(const platform::LocalTime& now, const platform::LocalTime& 
 
 ReadOutcome readFileWithin(const std::string& path, std::uint64_t maxBytes, std::vector<std::uint8_t>& out) {
   if (path.empty() || !platform::fileExists(path)) return ReadOutcome::Missing;
-  platform::FileHandle file =
-      platform::openFile(path, platform::FileAccess::Read, platform::FileShare::ReadWrite);
-  if (file == platform::kInvalidFile) return ReadOutcome::Failed;
-  ReadOutcome outcome = ReadOutcome::Failed;
-  const std::int64_t size = platform::fileSize(file);
-  if (size >= 0 && static_cast<std::uint64_t>(size) <= maxBytes) {
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-      const std::int64_t got = platform::readFile(file, bytes.data() + done, bytes.size() - done);
-      if (got <= 0) break;
-      done += static_cast<std::size_t>(got);
-    }
-    if (done == bytes.size()) {
-      out = std::move(bytes);
-      outcome = ReadOutcome::Read;
-    }
-  }
-  platform::closeFile(file);
-  return outcome;
+  return readOpened(platform::openFile(path, platform::FileAccess::Read, platform::FileShare::ReadWrite),
+                    maxBytes, out);
 }
 
 ParkOutcome parkDestinationCopy(const std::string& tempFolder, const std::string& destination,
                                 std::vector<std::uint8_t>& copy) {
   if (readFileWithin(destination, limits::kDestinationFileMax, copy) == ReadOutcome::Failed)
     return ParkOutcome::DestinationUnreadable;
-  if (!writeAll(parkedCopyPath(tempFolder), copy.data(), copy.size())) return ParkOutcome::CopyNotCreated;
+  if (!platform::writePrivateFile(parkedCopyPath(tempFolder), copy)) return ParkOutcome::CopyNotCreated;
   std::vector<std::uint8_t> name(destination.begin(), destination.end());
   name.push_back(0);
-  // The path is a convenience for the next step; without it the title serves.
-  writeAll(parkedNamePath(tempFolder), name.data(), name.size());
+  // A copy without its path is never taken back, and the host truncates the
+  // destination next: better no save than one that drops its images.
+  if (!platform::writePrivateFile(parkedNamePath(tempFolder), name)) {
+    platform::deleteFile(parkedCopyPath(tempFolder));
+    return ParkOutcome::NameNotCreated;
+  }
   return ParkOutcome::Parked;
 }
 
@@ -111,17 +114,13 @@ std::optional<TakenBack> takeBackDestinationCopy(const std::string& tempFolder,
   const auto written = gTimeSource.lastWriteTime(copyPath);
   if (!written || !parkedCopyFresh(gTimeSource.now(), *written)) return std::nullopt;
   TakenBack back;
-  if (readFileWithin(copyPath, limits::kDestinationFileMax, back.copy) != ReadOutcome::Read)
-    return std::nullopt;
-  const std::string namePath = parkedNamePath(tempFolder);
-  if (platform::fileExists(namePath)) {
-    std::vector<std::uint8_t> name;
-    if (readFileWithin(namePath, kParkedNameMax, name) != ReadOutcome::Read || name.empty())
-      back.copy.clear();
-    back.path = titleFromHandleBytes(reinterpret_cast<const char*>(name.data()), name.size());
-    if (!currentDestination.empty() && !back.path->empty() && *back.path != currentDestination)
-      return std::nullopt;
-  }
+  if (readParked(copyPath, limits::kDestinationFileMax, back.copy) != ReadOutcome::Read) return std::nullopt;
+  std::vector<std::uint8_t> name;
+  // Without its path a copy could belong to any destination.
+  if (readParked(parkedNamePath(tempFolder), kParkedNameMax, name) != ReadOutcome::Read) return std::nullopt;
+  if (name.empty()) back.copy.clear();
+  back.path = titleFromHandleBytes(reinterpret_cast<const char*>(name.data()), name.size());
+  if (!back.path->empty() && *back.path != currentDestination) return std::nullopt;
   return back;
 }
 

@@ -40,24 +40,26 @@ enum class ReadOutcome { Missing, Read, Failed };
 // maxBytes, or one that cannot be read through, is Failed.
 ReadOutcome readFileWithin(const std::string& path, std::uint64_t maxBytes, std::vector<std::uint8_t>& out);
 
-enum class ParkOutcome { Parked, DestinationUnreadable, CopyNotCreated };
+enum class ParkOutcome { Parked, DestinationUnreadable, CopyNotCreated, NameNotCreated };
 // OptionsFinish: copy takes the destination's bytes when the file exists (and
 // keeps what it holds otherwise); then copy and destination are parked. A
 // destination that exists but cannot be read is DestinationUnreadable and
-// nothing is parked: going on would drop its images. CopyNotCreated covers a
-// copy that cannot be written whole; the partial file is removed.
+// nothing is parked: going on would drop its images. CopyNotCreated and
+// NameNotCreated cover a copy or path that cannot be written whole; nothing
+// of either is left. Both files are private to this user.
 ParkOutcome parkDestinationCopy(const std::string& tempFolder, const std::string& destination,
                                 std::vector<std::uint8_t>& copy);
 
 struct TakenBack {
   std::vector<std::uint8_t> copy;
-  // The parked path, when its file was there (empty when it held nothing).
+  // The parked path (empty when its file held nothing).
   std::optional<std::string> path;
 };
-// WritePrepare: the parked copy when it is fresh. currentDestination is the
-// destination the host names now (empty when it names none); a copy parked
-// with the path of another destination is stale, so that a save never merges
-// the images of a file saved just before into this one.
+// WritePrepare: the parked copy when it is fresh and parked with its path.
+// currentDestination is the destination of this save; a copy parked for any
+// other path is stale, so that a save never merges the images of another
+// file into this one. A copy parked without a name (the host named none)
+// holds no bytes and is taken back as such.
 std::optional<TakenBack> takeBackDestinationCopy(const std::string& tempFolder,
                                                  const std::string& currentDestination);
 

@@ -18,12 +18,8 @@ using host::moduleState;
 
 std::vector<std::string> loaded() { return platform::scripted::loadedLibraries(); }
 
-void writeFile(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
-
 TEST_F(HostTest, ReadSelectorsReachTheCarriedModuleWithTheTemporaryPng) {
-  std::string png = path("app.png");
+  std::string png = temp("app.png");
   ASSERT_EQ(call(sdk::formatSelectorAbout), 0);  // loads nothing
   std::intptr_t tempHandle = platform::kInvalidFile;
   for (std::int16_t selector = 1; selector <= 4; ++selector) {
@@ -40,13 +36,13 @@ TEST_F(HostTest, ReadSelectorsReachTheCarriedModuleWithTheTemporaryPng) {
   ASSERT_EQ(recorder.callCount, 4);
   for (int i = 0; i < 4; ++i) {
     EXPECT_EQ(recorder.calls[i].selector, i + 1);
-    EXPECT_EQ(std::string(recorder.calls[i].name), path("app.png"));
+    EXPECT_EQ(std::string(recorder.calls[i].name), temp("app.png"));
     EXPECT_EQ(recorder.calls[i].dataFork, tempHandle);
   }
   // ReadFinish released everything and left the state as a fresh load.
   EXPECT_FALSE(carriedExists());
-  EXPECT_FALSE(std::filesystem::exists(folder + "icofmt-" + std::to_string(getuid())));
-  EXPECT_FALSE(exists("app.png"));
+  EXPECT_FALSE(std::filesystem::exists(userFolder()));
+  EXPECT_FALSE(tempExists("app.png"));
   EXPECT_TRUE(loaded().empty());
   EXPECT_TRUE(moduleState().firstCall);
   EXPECT_EQ(moduleState().tempPngHandle, platform::kInvalidFile);
@@ -71,13 +67,13 @@ TEST_F(HostTest, AReadPrepareThatExportsNothingFailsWhateverLiesInTheTemporaryFo
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ASSERT_TRUE(platform::writeWholeFile(iconPath, c.bytes));
-    writeFile(path("app.png"), "an older PNG");
+    leaveTemp("app.png", "an older PNG");
     platform::scripted::setUserActions(c.actions);
     EXPECT_EQ(call(sdk::formatSelectorReadPrepare), 1);
     EXPECT_EQ(recorder.callCount, 0);
     EXPECT_EQ(name(), iconPath);
     EXPECT_EQ(block.dataFork, kHostFork);
-    EXPECT_FALSE(exists("app.png"));
+    EXPECT_FALSE(tempExists("app.png"));
     EXPECT_FALSE(carriedExists());
     EXPECT_TRUE(loaded().empty());
     EXPECT_TRUE(platform::scripted::messageBoxes().empty());
@@ -87,7 +83,8 @@ TEST_F(HostTest, AReadPrepareThatExportsNothingFailsWhateverLiesInTheTemporaryFo
 
   // An icon in the temporary folder named like its own temporary PNG: neither
   // the export nor the clean-up may touch it.
-  const std::string own = path("own.png");
+  const std::string own = temp("own.png");
+  leaveTemp("own.png", "");
   ASSERT_TRUE(platform::writeWholeFile(own, oneImageIcon()));
   setName(own);
   EXPECT_EQ(call(sdk::formatSelectorReadPrepare), 1);
@@ -95,8 +92,8 @@ TEST_F(HostTest, AReadPrepareThatExportsNothingFailsWhateverLiesInTheTemporaryFo
 }
 
 TEST_F(HostTest, WriteSelectorsSwapOnlyTheDataForkAndOnlyFromWritePrepare) {
-  writeFile(path("IcoTempSaveAs.ico"), "");
-  writeFile(path("IcoTempSaveAs.txt"), "x");
+  leaveTemp("IcoTempSaveAs.ico", "");
+  leaveTemp("IcoTempSaveAs.txt", "x");
   std::intptr_t tempHandle = 0;
   for (std::int16_t selector = 5; selector <= 16; ++selector) {
     // The recording module delivers no pixels, so the assembly refuses.
@@ -105,10 +102,10 @@ TEST_F(HostTest, WriteSelectorsSwapOnlyTheDataForkAndOnlyFromWritePrepare) {
     EXPECT_EQ(name(), iconPath);
     if (selector == 5) {
       EXPECT_TRUE(moduleState().destinationCopy && moduleState().captureBuffer);
-      EXPECT_EQ(moduleState().tempPngPath, folder + "tmpPNG234.png");
+      EXPECT_EQ(moduleState().tempPngPath, temp("tmpPNG234.png"));
     }
     if (selector == 13) {
-      EXPECT_TRUE(exists("tmpPNG234.png"));
+      EXPECT_TRUE(tempExists("tmpPNG234.png"));
       tempHandle = moduleState().tempPngHandle;
       EXPECT_NE(tempHandle, platform::kInvalidFile);
     }
@@ -197,13 +194,13 @@ TEST_F(HostTest, WritePrepareCreatesTheTemporaryPngEvenAfterAFailedLoad) {
   EXPECT_EQ(s.errorFlag, 1);
   EXPECT_FALSE(s.firstCall);
   EXPECT_NE(s.tempPngHandle, platform::kInvalidFile);
-  EXPECT_TRUE(exists("tmpPNG234.png"));
+  EXPECT_TRUE(tempExists("tmpPNG234.png"));
   abandon();
 
   // Through PluginMain the failed operation also cleans up after itself.
   EXPECT_EQ(call(sdk::formatSelectorWritePrepare), 1);
   EXPECT_EQ(recorder.callCount, 0);
-  EXPECT_FALSE(exists("tmpPNG234.png"));
+  EXPECT_FALSE(tempExists("tmpPNG234.png"));
   EXPECT_EQ(block.dataFork, kHostFork);
 }
 
@@ -273,8 +270,8 @@ TEST_F(HostTest, AnErrorOfTheCarriedModuleReachesTheHostAndTheOperationStillEnds
 }
 
 TEST_F(HostTest, WriteFinishCleansUpAfterAnErrorAndLeavesTheCarriedBufferToItsMaker) {
-  writeFile(path("IcoTempSaveAs.ico"), "");
-  writeFile(path("IcoTempSaveAs.txt"), "");
+  leaveTemp("IcoTempSaveAs.ico", "");
+  leaveTemp("IcoTempSaveAs.txt", "");
   recorder.resultFor[sdk::formatSelectorWriteFinish] = -36;
   recorder.leaveBufferAtWriteFinish = true;
   for (std::int16_t selector = 13; selector <= 15; ++selector) ASSERT_EQ(call(selector), 0);
@@ -290,16 +287,14 @@ TEST_F(HostTest, WriteFinishCleansUpAfterAnErrorAndLeavesTheCarriedBufferToItsMa
 }
 
 TEST_F(HostTest, OnlyTheCarriedBytesAreEverLoaded) {
-  // A library planted under the carried module's name, where it used to be
-  // written and in our own folder, is never what runs.
-  std::filesystem::create_directory(folder + "icofmt-" + std::to_string(getuid()));
-  std::filesystem::permissions(carriedPath().substr(0, carriedPath().rfind('/')),
-                               std::filesystem::perms::owner_all);
+  // A library left under the carried module's name, in the shared folder and
+  // in our own, is never what runs.
   auto planted = *platform::readWholeFile(ICOFMT_PLATFORM_LIBRARY);  // has no ENTRYPOINT1
   ASSERT_TRUE(platform::writeWholeFile(path("RESICO.dll"), planted));
+  leaveTemp("RESICO.dll", "");
   ASSERT_TRUE(platform::writeWholeFile(carriedPath(), planted));
-  // Another process that has that file loaded keeps its bytes: ours replace
-  // the name, not the file under it.
+  // An instance that has that file loaded keeps its bytes: ours replace the
+  // name, not the file under it.
   std::ifstream inUse(carriedPath(), std::ios::binary);
   ASSERT_EQ(call(sdk::formatSelectorReadPrepare), 0);
   EXPECT_EQ(recorder.callCount, 1);
@@ -307,14 +302,28 @@ TEST_F(HostTest, OnlyTheCarriedBytesAreEverLoaded) {
   EXPECT_EQ(std::vector<std::uint8_t>(std::istreambuf_iterator<char>(inUse), {}), planted);
   ASSERT_EQ(call(sdk::formatSelectorReadFinish), 0);
   EXPECT_FALSE(carriedExists());
+  EXPECT_EQ(platform::readWholeFile(path("RESICO.dll")), planted);
 
-  // A folder of that name that others may write into is refused.
-  std::filesystem::create_directory(folder + "icofmt-" + std::to_string(getuid()));
-  std::filesystem::permissions(folder + "icofmt-" + std::to_string(getuid()), std::filesystem::perms::all);
+  // A folder of our name that others opened (or made) neither blocks us nor
+  // receives our files: a fresh folder of ours takes its place.
+  std::filesystem::create_directory(userFolder());
+  std::filesystem::permissions(userFolder(), std::filesystem::perms::all);
+  ASSERT_EQ(call(sdk::formatSelectorReadPrepare), 0);
+  const std::string png = moduleState().tempPngPath;
+  EXPECT_EQ(png.rfind(userFolder().substr(0, userFolder().size() - 1) + "-", 0), 0u) << png;
+  EXPECT_EQ(std::filesystem::status(png.substr(0, png.rfind('/'))).permissions(),
+            std::filesystem::perms::owner_all);
+  ASSERT_EQ(call(sdk::formatSelectorReadFinish), 0);
+  EXPECT_TRUE(std::filesystem::is_empty(userFolder()));
+  EXPECT_EQ(recorder.callCount, 4);
+
+  // Under a folder that others may change (writable, not sticky) nothing of
+  // ours is safe.
+  std::filesystem::permissions(folder, std::filesystem::perms::all);
   EXPECT_EQ(call(sdk::formatSelectorReadPrepare), 1);
   ASSERT_EQ(platform::scripted::messageBoxes().size(), 1u);
   EXPECT_EQ(platform::scripted::messageBoxes()[0].text, "Error: Can't find path to Png.8bi");
-  EXPECT_EQ(recorder.callCount, 2);
+  EXPECT_EQ(recorder.callCount, 4);
 }
 
 // Counts the dialog messages a hook installed before ours still sees.
@@ -403,7 +412,7 @@ TEST_F(HostTest, AnAbandonedOperationIsReleasedByTheNextOne) {
   ASSERT_EQ(call(sdk::formatSelectorEstimatePrepare), 0);
   EXPECT_EQ(recorder.calls[9].slot, 0);
   EXPECT_TRUE(moduleState().destinationCopy.has_value());
-  EXPECT_FALSE(exists("app.png"));
+  EXPECT_FALSE(tempExists("app.png"));
   for (std::int16_t selector = 5; selector <= 9; ++selector) ASSERT_EQ(call(selector), 0);
   EXPECT_EQ(recorder.calls[10].slot, 0);
   EXPECT_EQ(recorder.calls[14].slot, kRecordingModuleGlobals);

@@ -74,8 +74,20 @@ class HostTest : public ::testing::Test {
 
   std::string path(const char* file) const { return folder + file; }
   bool exists(const char* file) const { return platform::fileExists(path(file)); }
-  // Where the carried module's file goes: a folder of our own.
-  std::string carriedPath() const { return folder + "icofmt-" + std::to_string(getuid()) + "/RESICO.dll"; }
+  // Where every temporary file of the module goes: this process's folder in
+  // the user's own folder.
+  std::string userFolder() const { return folder + "icofmt-" + std::to_string(getuid()) + "/"; }
+  std::string ownFolder() const { return userFolder() + std::to_string(getpid()) + "/"; }
+  std::string temp(const char* file) const { return ownFolder() + file; }
+  bool tempExists(const char* file) const { return platform::fileExists(temp(file)); }
+  // A file left in that folder by an earlier operation of this process.
+  void leaveTemp(const char* file, const std::string& text) const {
+    std::filesystem::create_directories(ownFolder());
+    std::filesystem::permissions(userFolder(), std::filesystem::perms::owner_all);
+    std::filesystem::permissions(ownFolder(), std::filesystem::perms::owner_all);
+    ASSERT_TRUE(platform::writeWholeFile(temp(file), std::vector<std::uint8_t>(text.begin(), text.end())));
+  }
+  std::string carriedPath() const { return temp("RESICO.dll"); }
   bool carriedExists() const { return platform::fileExists(carriedPath()); }
 
   static std::vector<std::uint8_t> oneImageIcon() {

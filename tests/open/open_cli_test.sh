@@ -46,12 +46,15 @@ clean_tmp "a cancelled open"
 clean_tmp "open one.ico"
 
 for bad in text.ico empty.ico unreadable.ico zeros.ico; do
-  # An older PNG of the temporary name must not be opened instead.
+  # A PNG of the temporary name in the shared folder is someone else's: never
+  # opened instead, never touched.
   cp "$work/out/one.png" "$TMPDIR/${bad%.*}.png"
   "$icohost" open "$work/in/$bad" -o "$work/out/bad.png" 2>"$work/err"
   [ $? = 1 ] && grep -q "the module returned 1" "$work/err" || fail "open $bad: $(cat "$work/err")"
   [ -e "$work/out/bad.png" ] && fail "open $bad wrote its output"
   grep -q "message box" "$work/err" && fail "open $bad showed a message: $(cat "$work/err")"
+  cmp -s "$work/out/one.png" "$TMPDIR/${bad%.*}.png" || fail "open $bad touched $TMPDIR/${bad%.*}.png"
+  rm -f "$TMPDIR/${bad%.*}.png"
   clean_tmp "open $bad"
 done
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 
 #include "temp_folder.h"
@@ -32,6 +33,10 @@ class DestinationTest : public ::testing::Test {
 
 TEST_F(DestinationTest, ParkedCopyComesBackWithItsPath) {
   temp.write("a.ico", {1, 2, 3});
+  // Links left at the parked names are replaced, never written through.
+  temp.write("victim", {9});
+  std::filesystem::create_symlink(temp.file("victim"), temp.file("IcoTempSaveAs.ico"));
+  std::filesystem::create_symlink(temp.file("victim"), temp.file("IcoTempSaveAs.txt"));
   // An existing destination, a new file name, no FSSpec at all.
   for (const auto& [destination, bytes] :
        {std::pair{temp.file("a.ico"), Bytes{1, 2, 3}}, std::pair{temp.file("new.ico"), Bytes{}},
@@ -41,6 +46,9 @@ TEST_F(DestinationTest, ParkedCopyComesBackWithItsPath) {
     Bytes name(destination.begin(), destination.end());
     name.push_back(0);
     EXPECT_EQ(temp.read("IcoTempSaveAs.txt"), name);
+    EXPECT_EQ(temp.read("victim"), Bytes{9});
+    EXPECT_EQ(std::filesystem::status(temp.file("IcoTempSaveAs.ico")).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     auto back = takeBackDestinationCopy(temp.path(), destination);
     ASSERT_TRUE(back.has_value());
     EXPECT_EQ(back->copy, bytes);
@@ -70,6 +78,7 @@ TEST_F(DestinationTest, FreshForFourSecondsFromTheDosTimeOfTheWrite) {
     gWritten = c.written;
     gNow = c.now;
     temp.write("IcoTempSaveAs.ico", {7});
+    temp.write("IcoTempSaveAs.txt", {0});
     EXPECT_EQ(takeBackDestinationCopy(temp.path(), "").has_value(), c.fresh)
         << c.written.second << "." << c.written.millisecond << " -> " << c.now.second << "."
         << c.now.millisecond;
@@ -81,7 +90,13 @@ TEST_F(DestinationTest, CopyParkedForAnotherDestinationIsStale) {
   ASSERT_EQ(parkDestinationCopy(temp.path(), "/docs/a.ico", copy), ParkOutcome::Parked);
   EXPECT_FALSE(takeBackDestinationCopy(temp.path(), "/docs/b.ico").has_value());
   EXPECT_TRUE(takeBackDestinationCopy(temp.path(), "/docs/a.ico").has_value());
-  EXPECT_TRUE(takeBackDestinationCopy(temp.path(), "").has_value());
+  EXPECT_FALSE(takeBackDestinationCopy(temp.path(), "").has_value());
+  // Without its own path file a copy could be anyone's.
+  temp.write("a.txt", Bytes{'/', 'd', 'o', 'c', 's', '/', 'a', '.', 'i', 'c', 'o', 0});
+  std::filesystem::remove(temp.file("IcoTempSaveAs.txt"));
+  EXPECT_FALSE(takeBackDestinationCopy(temp.path(), "/docs/a.ico").has_value());
+  std::filesystem::create_symlink(temp.file("a.txt"), temp.file("IcoTempSaveAs.txt"));
+  EXPECT_FALSE(takeBackDestinationCopy(temp.path(), "/docs/a.ico").has_value());
 }
 
 TEST(TitleTest, TitleNamesTheIconBesideIt) {

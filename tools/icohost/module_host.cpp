@@ -126,6 +126,8 @@ void ModuleHost::prepareRecord(const std::string& path, const std::string& title
   r.propertyProcs = &gPropertyProcs;
   r.errorString = &errorString_;
   r.transparentIndex = kNoTransparentIndex;
+  // No file until the host opens one for the write selectors.
+  r.dataFork = platform::kInvalidFile;
   title_ = titleOverride_ ? *titleOverride_ : title;
   reported_.clear();
 }
@@ -341,6 +343,9 @@ std::int16_t ModuleHost::save(const delegate::Document& doc, const std::string& 
   std::memcpy(r.redLUT, doc.red.data(), 256);
   std::memcpy(r.greenLUT, doc.green.data(), 256);
   std::memcpy(r.blueLUT, doc.blue.data(), 256);
+  // Hosts describe a Gray document's levels as a grey ramp.
+  if (doc.mode == delegate::kModeGray)
+    for (int i = 0; i < 256; ++i) r.redLUT[i] = r.greenLUT[i] = r.blueLUT[i] = static_cast<std::uint8_t>(i);
   if (doc.mode == delegate::kModeIndexed) r.lutCount = doc.lutCount >= 1 ? doc.lutCount : 256;
   r.transparentIndex = doc.transparentIndex >= 0 ? doc.transparentIndex : kNoTransparentIndex;
   r.transparencyPlane = doc.effectiveAlphaPlane() > 0 ? doc.effectiveAlphaPlane() : 0;
@@ -370,7 +375,7 @@ std::int16_t ModuleHost::save(const delegate::Document& doc, const std::string& 
   } catch (const HostError& e) {
     failure = e.what();
   }
-  r.dataFork = 0;
+  r.dataFork = platform::kInvalidFile;
   platform::closeFile(file);
   if (inPlace) {
     if (!failure.empty()) throw HostError(failure);

@@ -47,6 +47,25 @@ FileHandle openFile(const std::string& path, FileAccess access, FileShare) {
   return fd < 0 ? kInvalidFile : fd;
 }
 
+FileHandle createPrivateFile(const std::string& path, FileAccess access) {
+  ::unlink(path.c_str());
+  int fd = ::open(path.c_str(), openFlags(access) | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  return fd < 0 ? kInvalidFile : fd;
+}
+
+FileHandle openPrivateFile(const std::string& path, FileAccess access) {
+  // Non-blocking, so that a FIFO in its place cannot hold us at the open.
+  int fd = ::open(path.c_str(), openFlags(access) | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return kInvalidFile;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::getuid() ||
+      ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+    ::close(fd);
+    return kInvalidFile;
+  }
+  return fd;
+}
+
 bool closeFile(FileHandle file) { return file >= 0 && ::close(static_cast<int>(file)) == 0; }
 
 std::int64_t readFile(FileHandle file, void* buffer, std::size_t count) {

@@ -32,9 +32,10 @@ DWORD shareMode(FileShare share) {
   return FILE_SHARE_READ | FILE_SHARE_WRITE;
 }
 
-FileHandle open(const std::string& path, FileAccess access, FileShare share, DWORD disposition) {
-  HANDLE h = ::CreateFileA(path.c_str(), desiredAccess(access), shareMode(share), nullptr, disposition,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+FileHandle open(const std::string& path, FileAccess access, FileShare share, DWORD disposition,
+                DWORD flags = FILE_ATTRIBUTE_NORMAL) {
+  HANDLE h = ::CreateFileA(path.c_str(), desiredAccess(access), shareMode(share), nullptr, disposition, flags,
+                           nullptr);
   return h == INVALID_HANDLE_VALUE ? kInvalidFile : reinterpret_cast<FileHandle>(h);
 }
 
@@ -52,6 +53,25 @@ FileHandle createFile(const std::string& path, FileAccess access, FileShare shar
 
 FileHandle openFile(const std::string& path, FileAccess access, FileShare share) {
   return open(path, access, share, OPEN_EXISTING);
+}
+
+FileHandle createPrivateFile(const std::string& path, FileAccess access) {
+  ::DeleteFileA(path.c_str());
+  return open(path, access, FileShare::None, CREATE_NEW, FILE_ATTRIBUTE_TEMPORARY);
+}
+
+FileHandle openPrivateFile(const std::string& path, FileAccess access) {
+  // A reparse point is opened as itself, never followed, and refused.
+  FileHandle file = open(path, access, FileShare::ReadWrite, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT);
+  BY_HANDLE_FILE_INFORMATION info;
+  if (file != kInvalidFile &&
+      (!::GetFileInformationByHandle(native(file), &info) ||
+       (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0 ||
+       ::GetFileType(native(file)) != FILE_TYPE_DISK)) {
+    ::CloseHandle(native(file));
+    return kInvalidFile;
+  }
+  return file;
 }
 
 bool closeFile(FileHandle file) { return file > 0 && ::CloseHandle(native(file)) != 0; }
