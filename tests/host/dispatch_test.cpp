@@ -8,6 +8,7 @@
 #include "host/delegate.h"
 #include "host/options_hook.h"
 #include "host_fixture.h"
+#include "icon/advanced_icon.h"
 #include "platform/folders.h"
 #include "platform/windowing.h"
 
@@ -419,26 +420,76 @@ TEST_F(HostTest, AnAbandonedOperationIsReleasedByTheNextOne) {
   EXPECT_EQ(loaded().size(), 1u);
 }
 
-TEST_F(HostTest, AFailedSaveGivesTheTruncatedDestinationItsBytesBack) {
+TEST_F(HostTest, AFailedOrAbandonedSaveGivesTheTruncatedDestinationItsBytesBack) {
   const std::vector<std::uint8_t> before = oneImageIcon();
-  for (std::int16_t failing : {sdk::formatSelectorWritePrepare, sdk::formatSelectorWriteFinish}) {
-    SCOPED_TRACE(failing);
+  platform::scripted::setConfirmUnscripted(true);
+  enum class End { Saved, RefusedAtPrepare, NoPixels, ContinueFails, AbandonedForARead, PlainSaveSaved };
+  for (End end : {End::Saved, End::RefusedAtPrepare, End::NoPixels, End::ContinueFails,
+                  End::AbandonedForARead, End::PlainSaveSaved}) {
+    SCOPED_TRACE(static_cast<int>(end));
     ASSERT_TRUE(platform::writeWholeFile(iconPath, before));
-    for (std::int16_t selector = 5; selector <= 12; ++selector) ASSERT_EQ(call(selector), 0);
+    recorder.resultFor[sdk::formatSelectorWriteContinue] = end == End::ContinueFails ? -20 : 0;
+    // A plain save has no options step: the host saves the document again.
+    for (std::int16_t selector = end == End::PlainSaveSaved ? 9 : 5; selector <= 12; ++selector)
+      ASSERT_EQ(call(selector), 0);
     // As image editors do: the destination is truncated before the write selectors.
     platform::FileHandle fork =
         platform::createFile(iconPath, platform::FileAccess::ReadWrite, platform::FileShare::None);
     block.dataFork = fork;
-    // Beyond the largest image the module declares, WritePrepare refuses; the
-    // recording module delivers no pixels, so WriteFinish's assembly refuses.
-    block.imageSize = {static_cast<std::int16_t>(failing == sdk::formatSelectorWritePrepare ? 300 : 16), 16};
-    std::int16_t selector = 13;
-    for (; selector < failing; ++selector) ASSERT_EQ(call(selector), 0);
-    EXPECT_EQ(call(selector), 1);
+    block.imageMode = 3;
+    block.planes = 3;
+    // Beyond the largest image the module declares, WritePrepare refuses.
+    block.imageSize = {static_cast<std::int16_t>(end == End::RefusedAtPrepare ? 300 : 1), 1};
+    if (end == End::RefusedAtPrepare) {
+      EXPECT_EQ(call(sdk::formatSelectorWritePrepare), 1);
+    } else {
+      ASSERT_EQ(call(sdk::formatSelectorWritePrepare), 0);
+      ASSERT_EQ(call(sdk::formatSelectorWriteStart), 0);
+      if (end == End::AbandonedForARead) {
+        EXPECT_EQ(call(sdk::formatSelectorReadPrepare), 0);
+      } else {
+        // The capture listens to what the host delivers; the recording
+        // module only answers.
+        std::uint8_t pixel[3] = {10, 200, 30};
+        if (end != End::NoPixels) block.data = pixel;
+        block.theRect = {0, 0, 1, 1};
+        block.loPlane = 0;
+        block.hiPlane = 2;
+        EXPECT_EQ(call(sdk::formatSelectorWriteContinue), end == End::ContinueFails ? -20 : 0);
+        block.data = nullptr;
+        const bool saves = end == End::Saved || end == End::PlainSaveSaved;
+        EXPECT_EQ(call(sdk::formatSelectorWriteFinish), saves ? 0 : 1);
+      }
+    }
     platform::closeFile(fork);
-    EXPECT_EQ(platform::readWholeFile(iconPath), before);
-    EXPECT_TRUE(moduleState().firstCall);
+    block.dataFork = kHostFork;
+    TAdvancedIcon icon;
+    if (end == End::Saved || end == End::PlainSaveSaved) {
+      // Merged: the new image replaced the old one of its format.
+      ASSERT_TRUE(icon.LoadFromFile(iconPath));
+      EXPECT_EQ(icon.Images().Count(), 1u);
+      EXPECT_NE(platform::readWholeFile(iconPath), before);
+    } else {
+      EXPECT_EQ(platform::readWholeFile(iconPath), before);
+    }
+    abandon();
   }
+}
+
+TEST_F(HostTest, ADestinationCopyServesOnlyTheFileItWasTakenFrom) {
+  // The options of one document end, the host stops; then another document
+  // is saved again to its own icon, with no options step.
+  for (std::int16_t selector = 5; selector <= 8; ++selector) ASSERT_EQ(call(selector), 0);
+  std::vector<std::uint8_t> other = oneImageIcon();
+  other[62] = 7;  // another pixel
+  const std::string otherPath = path("other.ico");
+  ASSERT_TRUE(platform::writeWholeFile(otherPath, other));
+  setName(otherPath);
+  for (std::int16_t selector = 9; selector <= 12; ++selector) ASSERT_EQ(call(selector), 0);
+  ASSERT_TRUE(platform::writeWholeFile(otherPath, {}));
+  ASSERT_EQ(call(sdk::formatSelectorWritePrepare), 0);
+  EXPECT_EQ(moduleState().hostFileName, otherPath);
+  EXPECT_EQ(moduleState().destinationCopy, other);
 }
 
 TEST_F(HostTest, OneLoadOfTheModuleServesOperationAfterOperation) {

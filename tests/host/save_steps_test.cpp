@@ -134,6 +134,19 @@ TEST_F(SaveStepsTest, CaptureOnlyListens) {
   EXPECT_EQ(std::memcmp(&before, &block, sizeof block), 0);
   EXPECT_EQ(*moduleState().captureBuffer, std::vector<std::uint8_t>(pixels, pixels + 6));
   EXPECT_EQ(moduleState().savedTables.red[77], 77);
+
+  // A Gray image's tables left empty by the host are the grey ramp; any
+  // other tables are the host's.
+  for (std::uint8_t first : {0, 9}) {
+    std::memset(block.redLUT, 0, 256);
+    block.redLUT[0] = first;
+    block.imageMode = 1;
+    captureWriteFields();
+    captureLookupTables();
+    const auto& tables = moduleState().savedTables;
+    EXPECT_EQ(tables.red[200], first == 0 ? 200 : 0);
+    EXPECT_EQ(tables.blue[255], first == 0 ? 255 : 0);
+  }
 }
 
 TEST_F(SaveStepsTest, SourceNeedsThePngReadBack) {

@@ -75,10 +75,12 @@ extern "C" {
 __attribute__((visibility("default"))) char harnessTitle[512];
 __attribute__((visibility("default"))) std::int32_t harnessTitleSize = -1;
 __attribute__((visibility("default"))) std::int32_t harnessMaxData = -1;
+__attribute__((visibility("default"))) std::intptr_t harnessDataFork[17];
 
 __attribute__((visibility("default"))) void ENTRYPOINT1(std::int16_t selector, FormatRecord* r,
                                                         std::intptr_t*, std::int16_t* result) {
   *result = noErr;
+  if (selector > 0 && selector < 17) harnessDataFork[selector] = r->dataFork;
   const std::string b = behaviour();
   if (selector == formatSelectorReadPrepare || selector == formatSelectorWritePrepare) {
     harnessMaxData = r->maxData;

@@ -67,11 +67,16 @@ TEST_F(HostStrictness, TheTitleIsThePathUnlessSetAndItsHandleHoldsNothingMore) {
   EXPECT_EQ(std::string(seen<char[512]>("harnessTitle"), 10), "Untitled-1");
 }
 
-TEST_F(HostStrictness, EveryPrepareOffersMaxDataAfresh) {
+TEST_F(HostStrictness, EveryPrepareOffersMaxDataAfreshAndNoFileBeforeTheWrite) {
   delegate::Document doc;
   host.open(file, doc);  // the module lowers maxData to 0 at ReadPrepare
   host.open(file, doc);
   EXPECT_GT(seen<std::int32_t>("harnessMaxData"), 0);
+  // Handle 0 is standard input, a file like any other: "no file" is -1.
+  host.save(doc, folder + "/out.ico", false, icohost::ModuleHost::Destination::InPlace);
+  auto& forks = seen<std::intptr_t[17]>("harnessDataFork");
+  for (int selector : {5, 6, 8, 9, 10, 12}) EXPECT_EQ(forks[selector], -1) << selector;
+  EXPECT_GE(forks[13], 0);
 }
 
 TEST_F(HostStrictness, DisposingAHandleTwiceStopsTheHost) {

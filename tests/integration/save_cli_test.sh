@@ -49,6 +49,36 @@ for way in "" --in-place --plain-save "--plain-save --title $work/dest.ico"; do
   clean_tmp "add ($way)"
 done
 
+# Saved again in its format (no options step) by a host that truncates the
+# destination before writing: the images stay, whatever the title names (the
+# destination itself, a bare name beside another current folder, nothing).
+for title in "$work/dest.png" dest.png ""; do
+  cp "$sample" "$work/dest.ico"
+  run save "$image" "$work/dest.ico" --add --depth 32 --plain-save --in-place --title "$title"
+  [ "$(count "$work/dest.ico")" = $(($(count "$sample") + 1)) ] ||
+    fail "plain save in place, title '$title': $(count "$work/dest.ico") images"
+  clean_tmp "plain save in place, title '$title'"
+done
+
+# A Gray document keeps its grey levels at every depth: exactly at 8 bits,
+# black and white at the ends below.
+/usr/bin/python3 -c 'import sys; from PIL import Image; Image.frombytes("L", (16, 16), bytes(range(256))).save(sys.argv[1])' \
+  "$work/grey.png"
+for depth in auto 1 4 8; do
+  rm -f "$work/grey.ico"
+  run save "$work/grey.png" "$work/grey.ico" --depth $depth
+  run extract "$work/grey.ico" 1 -o "$work/grey-back.png"
+  /usr/bin/python3 - "$work/grey-back.png" $depth <<'EOF' || fail "a grey ramp saved at $depth bits came back wrong"
+import sys
+from PIL import Image
+px = [p[:3] for p in Image.open(sys.argv[1]).convert("RGBA").getdata()]
+exact = sys.argv[2] in ("auto", "8")
+ok = px[0] == (0, 0, 0) and px[255] == (255, 255, 255)
+sys.exit(0 if ok and (not exact or px == [(i, i, i) for i in range(256)]) else 1)
+EOF
+done
+clean_tmp "grey"
+
 # Replace exact format, twice: the sample's 24 x 24 8-bit image (its second)
 # is replaced in place; the others stay where they were, untouched.
 cp "$sample" "$work/r.ico"
