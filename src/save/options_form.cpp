@@ -207,7 +207,8 @@ void TFormOptSave::B_OkClick() {
 
 void TFormOptSave::B_DeleteClick() {
   if (platform::messageBox("Do you really want to delete checked images?", "Confirm",
-                           platform::MessageButtons::YesNo) == platform::MessageAnswer::Yes) {
+                           platform::MessageButtons::YesNo,
+                           platform::MessageIcon::Question) == platform::MessageAnswer::Yes) {
     const Control& list = control("ChkLB1");
     const size_t lines = list.items.size();
     std::vector<uint32_t> positions;
