@@ -75,9 +75,12 @@ TFormOptSave::TFormOptSave(const OptionsInput& input, int32_t proposedDepth,
 void TFormOptSave::addControls() {
   const unsigned leftTopRight = platform::kAnchorLeft | platform::kAnchorTop | platform::kAnchorRight;
   form_.add(label("Label3", "Destination :", 8, 8, 60));
+  // One line high: a long path keeps its file name in sight, shortened in the
+  // middle, and shows whole in its tool tip.
   Control& path = form_.add(label("Label4", input_.destinationPath, 72, 8, 375));
   path.anchors = leftTopRight;
-  path.wordWrap = true;
+  path.pathEllipsis = true;
+  path.hint = input_.destinationPath;
   form_.add(label("Label1", "Destination image format :", 8, 32, 125));
   form_.add(label("Label2", formatText(input_.width, input_.height, proposedDepth_), 136, 32, 306)).anchors =
       leftTopRight;
