@@ -366,6 +366,7 @@ void aboutBox(const std::string& shots) {
   Inspection seen{about.caption, {{0, shots + "/about.png"}}};
   ModalResult r = drive({{Action::Kind::Escape, "", -1}}, seen, [&] { return platform::showModal(about); });
   WCHECK(r == ModalResult::Ok, "about box: Escape gives %d", static_cast<int>(r));
+  WCHECK(seen.tools == 2, "about box: %d tool tips, 2 expected", seen.tools);
 }
 
 }  // namespace
