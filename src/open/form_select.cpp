@@ -37,7 +37,8 @@ TFormSelect::TFormSelect(std::string iconPath, const std::vector<std::string>& d
   image1.stretch = true;
 
   label2_ = form_.controls.size();
-  form_.add(makeControl(ControlKind::Label, "Label2", "0 subicons", 146, 32, 51, 13));
+  // Sized to its caption: "12 subicons" is wider than the design's "0 subicons".
+  form_.add(makeControl(ControlKind::Label, "Label2", "0 subicons", 146, 32, 51, 13)).autoSize = true;
 
   comboBox1_ = form_.controls.size();
   Control& combo = form_.add(makeControl(ControlKind::ComboBox, "ComboBox1", "", 146, 48, 185, 21));

@@ -47,6 +47,12 @@ struct Control {
   int tabOrder = -1;  // -1: not a tab stop
   unsigned anchors = kAnchorLeft | kAnchorTop;
   bool wordWrap = false;  // labels
+  // Labels and link buttons: the runtime that draws them sets the width to
+  // that of the caption (on Windows; the portable runtime keeps the width).
+  bool autoSize = false;
+  // Labels: a path on one line, its middle shortened with an ellipsis when it
+  // does not fit, so that the file name stays in sight.
+  bool pathEllipsis = false;
   // Lists: the lines, the selected one (-1: none), and for a list whose lines
   // have check boxes (checkBoxes) the ticked ones.
   std::vector<std::string> items;
@@ -54,7 +60,8 @@ struct Control {
   bool checkBoxes = false;
   std::vector<bool> itemChecked;
   // Images: the picture, scaled to the control's size when stretch is set,
-  // otherwise drawn at its own size from the top-left and cut off.
+  // otherwise drawn at its own size from the top-left and cut off. Speed
+  // buttons: their glyph, drawn centred instead of the caption.
   Picture picture;
   bool stretch = false;
   // A button with a result closes the form with it after its click handler.

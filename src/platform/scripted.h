@@ -27,6 +27,7 @@ struct MessageBoxRecord {
   std::string text;
   std::string caption;
   MessageButtons buttons;
+  MessageIcon icon = MessageIcon::None;
 };
 
 struct FormRecord {

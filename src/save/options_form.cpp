@@ -75,9 +75,12 @@ TFormOptSave::TFormOptSave(const OptionsInput& input, int32_t proposedDepth,
 void TFormOptSave::addControls() {
   const unsigned leftTopRight = platform::kAnchorLeft | platform::kAnchorTop | platform::kAnchorRight;
   form_.add(label("Label3", "Destination :", 8, 8, 60));
+  // One line high: a long path keeps its file name in sight, shortened in the
+  // middle, and shows whole in its tool tip.
   Control& path = form_.add(label("Label4", input_.destinationPath, 72, 8, 375));
   path.anchors = leftTopRight;
-  path.wordWrap = true;
+  path.pathEllipsis = true;
+  path.hint = input_.destinationPath;
   form_.add(label("Label1", "Destination image format :", 8, 32, 125));
   form_.add(label("Label2", formatText(input_.width, input_.height, proposedDepth_), 136, 32, 306)).anchors =
       leftTopRight;
@@ -207,7 +210,8 @@ void TFormOptSave::B_OkClick() {
 
 void TFormOptSave::B_DeleteClick() {
   if (platform::messageBox("Do you really want to delete checked images?", "Confirm",
-                           platform::MessageButtons::YesNo) == platform::MessageAnswer::Yes) {
+                           platform::MessageButtons::YesNo,
+                           platform::MessageIcon::Question) == platform::MessageAnswer::Yes) {
     const Control& list = control("ChkLB1");
     const size_t lines = list.items.size();
     std::vector<uint32_t> positions;

@@ -18,6 +18,9 @@ struct WebLink {
 // The icon file format, and icons in Windows.
 WebLink formatPageLink();
 WebLink iconsPageLink();
+// The maker's web page and mail address, captioned with the bare address.
+WebLink makerWebLink();
+WebLink makerMailLink();
 
 // The about box as a form, and shown modally.
 platform::Form makeAboutBox();
@@ -26,7 +29,8 @@ void showAboutBox();
 // A flat link button at the position that opens the link's page when clicked.
 platform::Control makeLinkButton(const std::string& name, const WebLink& link, int left, int top, int width,
                                  int height);
-// The flat "About" glyph button of a form.
+// The flat "About" glyph button of a form: an "i" on a blue disc, our own
+// pixels over the face colour.
 platform::Control makeAboutButton(int left, int top);
 
 }  // namespace icofmt::ui

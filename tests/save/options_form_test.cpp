@@ -109,6 +109,7 @@ TEST(OptionsForm, DeletionsCountOnCancelAndTheLastImageAlwaysStays) {
   ASSERT_EQ(platform::scripted::messageBoxes().size(), 1u);
   EXPECT_EQ(platform::scripted::messageBoxes()[0].text, "Do you really want to delete checked images?");
   EXPECT_EQ(platform::scripted::messageBoxes()[0].buttons, platform::MessageButtons::YesNo);
+  EXPECT_EQ(platform::scripted::messageBoxes()[0].icon, platform::MessageIcon::Question);
   EXPECT_EQ(in(run, "Label5").caption, "2 subicons in destination file");
   EXPECT_EQ(in(run, "ChkLB1").items.size(), 2u);
 

@@ -105,7 +105,8 @@ elif [ "$part" = forms ]; then
   mkdir -p "$shots"
   # The forms show the icon's path: one that is the same on every machine.
   cp "$src/samples/sample.ico" "$WINEPREFIX/drive_c/sample.ico"
-  wine_run "$win/tests/windows/forms_check.exe" 'C:\sample.ico' "$shots" || failed "forms_check"
+  rm -f "$WINEPREFIX/drive_c/twelve.ico"
+  wine_run "$win/tests/windows/forms_check.exe" 'C:\sample.ico' 'C:\twelve.ico' "$shots" || failed "forms_check"
   for shot in select options-compact options-expanded about; do
     reference="$src/docs/images/$shot.png"
     if [ "${ICOFMT_UPDATE_SCREENSHOTS:-}" = 1 ]; then

@@ -176,8 +176,9 @@ std::string windowClass(ControlKind kind) {
 
 }  // namespace
 
-MessageAnswer messageBox(const std::string& text, const std::string& caption, MessageButtons buttons) {
-  rt().boxes.push_back({text, caption, buttons});
+MessageAnswer messageBox(const std::string& text, const std::string& caption, MessageButtons buttons,
+                         MessageIcon icon) {
+  rt().boxes.push_back({text, caption, buttons, icon});
   if (buttons == MessageButtons::Ok) return MessageAnswer::Ok;
   if (rt().answers.empty()) return MessageAnswer::Yes;
   MessageAnswer answer = rt().answers.front();

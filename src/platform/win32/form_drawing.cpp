@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "platform/win32/form_messages.h"
@@ -40,25 +41,30 @@ void drawPicture(HDC dc, const Picture& picture, const RECT& box, bool stretch) 
   }
 }
 
-void drawFlatButton(const Control& c, const DRAWITEMSTRUCT& item, HFONT font, HFONT linkFont) {
+void drawFlatButton(const Control& c, const DRAWITEMSTRUCT& item) {
   HDC dc = item.hDC;
   RECT r = item.rcItem;
   ::FillRect(dc, &r, ::GetSysColorBrush(COLOR_BTNFACE));
   const bool pressed = (item.itemState & ODS_SELECTED) != 0;
-  ::SetBkMode(dc, TRANSPARENT);
-  HGDIOBJ old = nullptr;
-  if (c.kind == ControlKind::LinkButton) {
-    old = ::SelectObject(dc, linkFont);
-    ::SetTextColor(dc, (item.itemState & ODS_DISABLED) ? ::GetSysColor(COLOR_GRAYTEXT) : kNavy);
-  } else {
-    old = ::SelectObject(dc, font);
-    ::SetTextColor(dc, ::GetSysColor((item.itemState & ODS_DISABLED) ? COLOR_GRAYTEXT : COLOR_BTNTEXT));
-    ::DrawEdge(dc, &r, pressed ? BDR_SUNKENOUTER : BDR_RAISEDINNER, BF_RECT);
-  }
   if (pressed) ::OffsetRect(&r, 1, 1);
-  ::DrawTextA(dc, c.caption.c_str(), static_cast<int>(c.caption.size()), &r,
-              DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-  ::SelectObject(dc, old);
+  if (c.kind == ControlKind::SpeedButton && !c.picture.empty()) {
+    RECT edge = item.rcItem;
+    if (pressed) ::DrawEdge(dc, &edge, BDR_SUNKENOUTER, BF_RECT);
+    RECT glyph{r.left + (r.right - r.left - c.picture.width) / 2,
+               r.top + (r.bottom - r.top - c.picture.height) / 2, 0, 0};
+    glyph.right = glyph.left + c.picture.width;
+    glyph.bottom = glyph.top + c.picture.height;
+    drawPicture(dc, c.picture, glyph, false);
+  } else {
+    ::SetBkMode(dc, TRANSPARENT);
+    HGDIOBJ old =
+        ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageA(item.hwndItem, WM_GETFONT, 0, 0)));
+    COLORREF ink = c.kind == ControlKind::LinkButton ? kNavy : ::GetSysColor(COLOR_BTNTEXT);
+    ::SetTextColor(dc, (item.itemState & ODS_DISABLED) ? ::GetSysColor(COLOR_GRAYTEXT) : ink);
+    ::DrawTextA(dc, c.caption.c_str(), static_cast<int>(c.caption.size()), &r,
+                DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    ::SelectObject(dc, old);
+  }
   if (item.itemState & ODS_FOCUS) {
     RECT focus = item.rcItem;
     ::InflateRect(&focus, -2, -2);
@@ -96,6 +102,51 @@ void drawCheckLine(const DRAWITEMSTRUCT& item, HFONT font) {
   ::DrawTextA(dc, line, -1, &text, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
   ::SelectObject(dc, old);
   if (item.itemState & ODS_FOCUS) ::DrawFocusRect(dc, &mark);
+}
+
+int textWidth(HWND h, HFONT font, const std::string& text) {
+  HDC dc = ::GetDC(h);
+  HGDIOBJ old = ::SelectObject(dc, font);
+  SIZE extent{};
+  ::GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+  ::SelectObject(dc, old);
+  ::ReleaseDC(h, dc);
+  return extent.cx;
+}
+
+int captionRoom(HWND h, const Control& c) {
+  switch (c.kind) {
+    case ControlKind::Label:
+      return c.wordWrap || c.pathEllipsis ? 0 : c.width;
+    case ControlKind::Button:
+      return c.width - 8;  // the edges and the focus rectangle inside them
+    case ControlKind::CheckBox:
+      return c.width - 18;  // the 13-pixel box, its gap, the focus rectangle around the text
+    case ControlKind::LinkButton:
+      return c.width - 2;  // the pressed caption moves one pixel
+    case ControlKind::ComboBox: {
+      COMBOBOXINFO info{};
+      info.cbSize = sizeof info;
+      if (!::GetComboBoxInfo(h, &info)) return 0;
+      return info.rcItem.right - info.rcItem.left - 4;  // the selection's margins
+    }
+    case ControlKind::SpeedButton:
+    case ControlKind::ListBox:
+    case ControlKind::Image:
+      break;
+  }
+  return 0;
+}
+
+std::string widestText(HWND h, HFONT font, const Control& c) {
+  if (c.kind != ControlKind::ComboBox) return c.caption;
+  std::string widest;
+  int most = -1;
+  for (const std::string& item : c.items) {
+    const int w = textWidth(h, font, item);
+    if (w > most) most = w, widest = item;
+  }
+  return widest;
 }
 
 }  // namespace icofmt::platform::win32

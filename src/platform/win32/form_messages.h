@@ -15,6 +15,9 @@ inline UINT findControlMessage() { return ::RegisterWindowMessageA("IcofmtFindCo
 // Returns the button a user who accepts the defaults clicks (the first
 // enabled push button whose modal result is Ok), or 0.
 inline UINT confirmButtonMessage() { return ::RegisterWindowMessageA("IcofmtConfirmButton"); }
+// Returns the window's Form. Only code of the module that made the window may
+// use it (tests that compare a window with the form it shows).
+inline UINT formModelMessage() { return ::RegisterWindowMessageA("IcofmtFormModel"); }
 
 // A check-box list keeps each line's tick in the line's item data; a click in
 // the first kCheckBoxWidth pixels of a line toggles it.

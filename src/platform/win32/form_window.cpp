@@ -23,6 +23,11 @@ using win32::drawPicture;
 using win32::kCheckBoxWidth;
 using win32::kFormClass;
 constexpr int kFirstControlId = 1000;
+// What a caption too wide for its control falls back to: smaller sizes of the
+// form's face (where it has them; a bitmap face has one), then Tahoma, narrower,
+// which every Windows since 2000 has.
+constexpr int kSmallestFontStep = 2;
+constexpr char kNarrowFace[] = "Tahoma";
 
 // What a control's window shows, so that only what a handler changed is
 // applied again.
@@ -33,6 +38,14 @@ struct Shown {
   std::vector<std::string> items;
   int itemIndex = -1;
   std::vector<bool> itemChecked;
+  HFONT font = nullptr;
+};
+
+struct Font {
+  std::string face;
+  int height;
+  bool link;
+  HFONT handle;
 };
 
 struct FormWindow {
@@ -40,9 +53,9 @@ struct FormWindow {
   HWND hwnd = nullptr;
   std::vector<HWND> windows;  // by model index
   std::vector<Shown> shown;
-  HFONT font = nullptr;
-  HFONT linkFont = nullptr;
+  std::vector<Font> fonts;  // made as controls need them, deleted with the form
   HWND tooltip = nullptr;
+  HWND focus = nullptr;  // the control that had the focus when the form was last left
   std::string caption;
   int width = 0, height = 0;
   std::vector<Rect> frames;
@@ -63,6 +76,33 @@ int indexOf(const FormWindow& fw, HWND control) {
 }
 
 bool isList(ControlKind kind) { return kind == ControlKind::ComboBox || kind == ControlKind::ListBox; }
+
+// A face at a pixel height; links bold and underlined.
+HFONT fontOf(FormWindow& fw, const std::string& face, int height, bool link) {
+  for (const Font& f : fw.fonts)
+    if (f.face == face && f.height == height && f.link == link) return f.handle;
+  LOGFONTA lf{};
+  lf.lfHeight = -height;
+  lf.lfWeight = link ? FW_BOLD : FW_NORMAL;
+  lf.lfUnderline = link ? TRUE : FALSE;
+  lf.lfCharSet = DEFAULT_CHARSET;
+  lstrcpynA(lf.lfFaceName, face.c_str(), LF_FACESIZE);
+  HFONT font = ::CreateFontIndirectA(&lf);
+  fw.fonts.push_back({face, height, link, font});
+  return font;
+}
+
+HFONT formFont(FormWindow& fw, bool link) { return fontOf(fw, fw.form->fontName, fw.form->fontHeight, link); }
+
+// A control the user can see: shown, and not wholly cut off by the window's
+// edges (the compact options layout and the selection form's cancel button).
+bool inSight(const FormWindow& fw, std::size_t i) {
+  const Control& c = fw.form->controls[i];
+  RECT client{};
+  ::GetClientRect(fw.hwnd, &client);
+  return c.visible && c.left < client.right && c.top < client.bottom && c.left + c.width > 0 &&
+         c.top + c.height > 0;
+}
 
 void setItems(HWND h, const Control& c) {
   const bool combo = c.kind == ControlKind::ComboBox;
@@ -118,6 +158,9 @@ HWND createControl(FormWindow& fw, std::size_t index) {
       break;
     case ControlKind::Label:
       style |= SS_NOPREFIX | (c.wordWrap ? SS_LEFT : SS_LEFTNOWORDWRAP);
+      if (c.pathEllipsis) style |= SS_PATHELLIPSIS;
+      // Tool tips see the mouse only over a label that does not pass it on.
+      if (!c.hint.empty()) style |= SS_NOTIFY;
       break;
     case ControlKind::Image:
       style |= SS_OWNERDRAW;
@@ -128,7 +171,6 @@ HWND createControl(FormWindow& fw, std::size_t index) {
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + index)), instance,
                              nullptr);
   if (h == nullptr) return nullptr;
-  ::SendMessageA(h, WM_SETFONT, reinterpret_cast<WPARAM>(fw.font), FALSE);
   if (c.kind == ControlKind::ListBox && c.checkBoxes) {
     ::SendMessageA(h, LB_SETITEMHEIGHT, 0, std::max(kCheckBoxWidth, fw.form->fontHeight + 4));
     ::SetWindowSubclass(h, checkListProc, 1, reinterpret_cast<DWORD_PTR>(&fw));
@@ -145,11 +187,44 @@ HWND createControl(FormWindow& fw, std::size_t index) {
   return h;
 }
 
+// Makes the control's text fit: an autoSize control takes the width of its
+// caption (recorded in the model); a caption wider than the room its control
+// leaves is drawn in a smaller size of the form's face; a drop-down list drops
+// as wide as its widest item. True when the control must be placed again.
+bool fitText(FormWindow& fw, std::size_t i) {
+  Control& c = fw.form->controls[i];
+  HWND h = fw.windows[i];
+  const bool link = c.kind == ControlKind::LinkButton;
+  HFONT font = formFont(fw, link);
+  const std::string text = win32::widestText(h, font, c);
+  bool place = false;
+  if (c.autoSize) {
+    const int width = win32::textWidth(h, font, text) + (link ? 2 : 0);
+    place = width != c.width;
+    c.width = width;
+  } else if (const int room = win32::captionRoom(h, c); room > 0) {
+    for (const std::string& face : {fw.form->fontName, std::string(kNarrowFace)})
+      for (int step = 0; step <= kSmallestFontStep && win32::textWidth(h, font, text) > room; ++step)
+        font = fontOf(fw, face, fw.form->fontHeight - step, link);
+  }
+  if (c.kind == ControlKind::ComboBox) {
+    const int list = win32::textWidth(h, font, text) + ::GetSystemMetrics(SM_CXVSCROLL) + 8;
+    ::SendMessageA(h, CB_SETDROPPEDWIDTH, static_cast<WPARAM>(std::max(list, c.width)), 0);
+  }
+  if (font != fw.shown[i].font) {
+    ::SendMessageA(h, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    fw.shown[i].font = font;
+    place = true;  // a drop-down list's field takes the new font's height
+  }
+  return place;
+}
+
 void applyControl(FormWindow& fw, std::size_t i, bool fresh) {
-  const Control& c = fw.form->controls[i];
+  Control& c = fw.form->controls[i];
   HWND h = fw.windows[i];
   Shown& s = fw.shown[i];
   if (h == nullptr) return;
+  const bool newText = fresh || s.caption != c.caption || (isList(c.kind) && s.items != c.items);
   if (fresh || s.caption != c.caption) {
     ::SetWindowTextA(h, c.caption.c_str());
     s.caption = c.caption;
@@ -157,6 +232,11 @@ void applyControl(FormWindow& fw, std::size_t i, bool fresh) {
   if (fresh || s.left != c.left || s.top != c.top || s.width != c.width || s.height != c.height) {
     placeControl(h, c);
     s.left = c.left, s.top = c.top, s.width = c.width, s.height = c.height;
+  }
+  // Fitted once placed: a drop-down list's room comes from its field.
+  if (newText && fitText(fw, i)) {
+    placeControl(h, c);
+    s.width = c.width;
   }
   if (isList(c.kind) && (fresh || s.items != c.items || s.itemChecked != c.itemChecked)) {
     setItems(h, c);
@@ -192,6 +272,51 @@ RECT windowRectFor(const Form& form, DWORD style) {
   return frame;
 }
 
+void focusFirst(const FormWindow& fw) {
+  int best = -1;
+  for (std::size_t i = 0; i < fw.form->controls.size(); ++i) {
+    const Control& c = fw.form->controls[i];
+    if (c.tabOrder >= 0 && c.enabled && inSight(fw, i) &&
+        (best < 0 || c.tabOrder < fw.form->controls[static_cast<std::size_t>(best)].tabOrder))
+      best = static_cast<int>(i);
+  }
+  if (best >= 0) ::SetFocus(fw.windows[static_cast<std::size_t>(best)]);
+}
+
+// Whether the focus is on a control the user can see and use.
+bool focusUsable(const FormWindow& fw, HWND focus) {
+  const int i = indexOf(fw, focus);
+  return i >= 0 && fw.form->controls[static_cast<std::size_t>(i)].enabled &&
+         inSight(fw, static_cast<std::size_t>(i));
+}
+
+// Called as a message box or a nested form takes over: the focus is still on
+// our control then (a disabled form loses it).
+void rememberFocus(FormWindow& fw) {
+  HWND focus = ::GetFocus();
+  if (indexOf(fw, focus) >= 0) fw.focus = focus;
+}
+
+void restoreFocus(FormWindow& fw) {
+  if (focusUsable(fw, fw.focus))
+    ::SetFocus(fw.focus);
+  else
+    focusFirst(fw);
+}
+
+// Tab skips what the window cuts off; the order of the rest stays the model's.
+void updateTabStops(const FormWindow& fw) {
+  for (std::size_t i = 0; i < fw.windows.size(); ++i) {
+    HWND h = fw.windows[i];
+    if (h == nullptr) continue;
+    const LONG_PTR style = ::GetWindowLongPtrA(h, GWL_STYLE);
+    const LONG_PTR wanted = fw.form->controls[i].tabOrder >= 0 && inSight(fw, i)
+                                ? style | WS_TABSTOP
+                                : style & ~LONG_PTR{WS_TABSTOP};
+    if (wanted != style) ::SetWindowLongPtrA(h, GWL_STYLE, wanted);
+  }
+}
+
 // Shows on the windows what the handlers changed in the model.
 void applyModel(FormWindow& fw) {
   Form& form = *fw.form;
@@ -219,6 +344,9 @@ void applyModel(FormWindow& fw) {
     fw.frames = form.frames;
     ::InvalidateRect(fw.hwnd, nullptr, TRUE);
   }
+  updateTabStops(fw);
+  // A control disabled, hidden or cut off under the focus hands it on.
+  if (::GetActiveWindow() == fw.hwnd && !focusUsable(fw, ::GetFocus())) focusFirst(fw);
 }
 
 // Copies what the user changed on the windows into the model.
@@ -301,9 +429,9 @@ void drawItem(FormWindow& fw, const DRAWITEMSTRUCT& item) {
     ::FillRect(item.hDC, &item.rcItem, ::GetSysColorBrush(COLOR_BTNFACE));
     drawPicture(item.hDC, c.picture, item.rcItem, c.stretch);
   } else if (c.kind == ControlKind::ListBox) {
-    drawCheckLine(item, fw.font);
+    drawCheckLine(item, formFont(fw, false));
   } else {
-    drawFlatButton(c, item, fw.font, fw.linkFont);
+    drawFlatButton(c, item);
   }
 }
 
@@ -386,14 +514,23 @@ LRESULT CALLBACK formProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_SHOWWINDOW:
       if (wParam && fw->form->onShow) runHandler(*fw, fw->form->onShow);
       break;
+    case WM_CANCELMODE:
+      rememberFocus(*fw);
+      break;
     case WM_ACTIVATE:
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        rememberFocus(*fw);
+        break;
+      }
       // Once, as the form first comes up: a form that is active again after
       // a nested box closes keeps the shape the user gave it.
-      if (LOWORD(wParam) != WA_INACTIVE && !fw->activated) {
+      if (!fw->activated) {
         fw->activated = true;
         if (fw->form->onActivate) runHandler(*fw, fw->form->onActivate);
       }
-      break;
+      // Back from a box, the user goes on where they were.
+      restoreFocus(*fw);
+      return 0;
     case WM_PAINT:
       paintForm(*fw);
       return 0;
@@ -415,6 +552,7 @@ LRESULT CALLBACK formProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     default:
       if (message == win32::findControlMessage() || message == win32::confirmButtonMessage())
         return answerScriptedUser(*fw, message, lParam);
+      if (message == win32::formModelMessage()) return reinterpret_cast<LRESULT>(fw->form);
       break;
   }
   return ::DefWindowProcA(hwnd, message, wParam, lParam);
@@ -429,16 +567,6 @@ bool registerFormClass(HINSTANCE instance) {
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   wc.lpszClassName = kFormClass;
   return ::RegisterClassA(&wc) != 0;
-}
-
-HFONT makeFont(const Form& form, bool link) {
-  LOGFONTA lf{};
-  lf.lfHeight = -form.fontHeight;
-  lf.lfWeight = link ? FW_BOLD : FW_NORMAL;
-  lf.lfUnderline = link ? TRUE : FALSE;
-  lf.lfCharSet = DEFAULT_CHARSET;
-  lstrcpynA(lf.lfFaceName, form.fontName.c_str(), LF_FACESIZE);
-  return ::CreateFontIndirectA(&lf);
 }
 
 // Windows take the tab order from the order in which they were made: tab
@@ -460,6 +588,7 @@ void createControls(FormWindow& fw) {
   fw.shown.assign(count, Shown{});
   for (std::size_t i : creationOrder(*fw.form)) fw.windows[i] = createControl(fw, i);
   for (std::size_t i = 0; i < count; ++i) applyControl(fw, i, true);
+  updateTabStops(fw);
 }
 
 void placeForm(const FormWindow& fw, DWORD style) {
@@ -476,17 +605,6 @@ void placeForm(const FormWindow& fw, DWORD style) {
   ::SetWindowPos(fw.hwnd, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void focusFirst(const FormWindow& fw) {
-  int best = -1;
-  for (std::size_t i = 0; i < fw.form->controls.size(); ++i) {
-    const Control& c = fw.form->controls[i];
-    if (c.tabOrder >= 0 && c.enabled && c.visible &&
-        (best < 0 || c.tabOrder < fw.form->controls[static_cast<std::size_t>(best)].tabOrder))
-      best = static_cast<int>(i);
-  }
-  if (best >= 0) ::SetFocus(fw.windows[static_cast<std::size_t>(best)]);
-}
-
 }  // namespace
 
 ModalResult showModal(Form& form) {
@@ -499,13 +617,13 @@ ModalResult showModal(Form& form) {
 
   FormWindow fw;
   fw.form = &form;
-  fw.font = makeFont(form, false);
-  fw.linkFont = makeFont(form, true);
   fw.caption = form.caption;
   fw.width = form.width;
   fw.height = form.height;
   HWND owner = ::GetActiveWindow();
-  const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
+  // Clipping the controls keeps the form's background from being painted over
+  // them when the window grows and they move.
+  const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | WS_CLIPCHILDREN;
   fw.hwnd = ::CreateWindowExA(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, kFormClass, form.caption.c_str(),
                               style, 0, 0, 0, 0, owner, nullptr, instance, &fw);
   if (fw.hwnd != nullptr) {
@@ -545,8 +663,7 @@ ModalResult showModal(Form& form) {
   } else {
     form.close(ModalResult::Cancel);
   }
-  ::DeleteObject(fw.font);
-  ::DeleteObject(fw.linkFont);
+  for (const Font& f : fw.fonts) ::DeleteObject(f.handle);
   // A library's classes outlive it unless it removes them; the carried
   // module is loaded anew for each operation.
   if (--openForms == 0) ::UnregisterClassA(kFormClass, instance);

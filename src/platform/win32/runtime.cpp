@@ -9,8 +9,10 @@
 
 namespace icofmt::platform {
 
-MessageAnswer messageBox(const std::string& text, const std::string& caption, MessageButtons buttons) {
+MessageAnswer messageBox(const std::string& text, const std::string& caption, MessageButtons buttons,
+                         MessageIcon icon) {
   UINT type = buttons == MessageButtons::Ok ? MB_OK : MB_YESNO;
+  if (icon == MessageIcon::Question) type |= MB_ICONQUESTION;
   int answer = ::MessageBoxA(::GetActiveWindow(), text.c_str(), caption.c_str(), type | MB_TASKMODAL);
   if (buttons == MessageButtons::Ok) return MessageAnswer::Ok;
   return answer == IDYES ? MessageAnswer::Yes : MessageAnswer::No;

@@ -68,6 +68,20 @@ HWND waitingWindow() {
   return nullptr;
 }
 
+BOOL CALLBACK findQuestionIcon(HWND child, LPARAM found) {
+  // The system's icons are shared: a box shows the very handle LoadIcon gives.
+  if (::SendMessageA(child, STM_GETICON, 0, 0) ==
+      reinterpret_cast<LRESULT>(::LoadIcon(nullptr, IDI_QUESTION)))
+    *reinterpret_cast<bool*>(found) = true;
+  return TRUE;
+}
+
+MessageIcon iconOf(HWND box) {
+  bool question = false;
+  ::EnumChildWindows(box, findQuestionIcon, reinterpret_cast<LPARAM>(&question));
+  return question ? MessageIcon::Question : MessageIcon::None;
+}
+
 void click(HWND button) {
   if (button != nullptr) ::PostMessageA(button, BM_CLICK, 0, 0);
 }
@@ -76,7 +90,7 @@ void answerBox(Driver& d, HWND box) {
   if (!d.answeredBoxes.insert(box).second) return;
   HWND yes = ::GetDlgItem(box, IDYES);
   MessageButtons buttons = yes != nullptr ? MessageButtons::YesNo : MessageButtons::Ok;
-  d.boxes.push_back({text(::GetDlgItem(box, 0xFFFF)), text(box), buttons});
+  d.boxes.push_back({text(::GetDlgItem(box, 0xFFFF)), text(box), buttons, iconOf(box)});
   if (buttons == MessageButtons::Ok) {
     click(::GetDlgItem(box, IDOK));
     return;
