@@ -67,6 +67,35 @@ std::optional<std::string> documentTitle(const sdk::FormatRecord& block) {
   return title;
 }
 
+// The hot spot a host gives through the module's own property; none from a
+// host that does not know it.
+std::optional<THotSpot> hostHotSpot(const sdk::FormatRecord* block) {
+  const sdk::PropertyProcs* properties = block != nullptr ? block->propertyProcs : nullptr;
+  if (properties == nullptr || properties->numPropertyProcs < 1 || properties->getPropertyProc == nullptr)
+    return std::nullopt;
+  std::intptr_t simple = 0;
+  sdk::Handle handle = nullptr;
+  const sdk::OSErr result =
+      properties->getPropertyProc(sdk::kIcofmtSignature, sdk::propCursorHotSpot, 0, &simple, &handle);
+  // A simple property comes back in the value; a handle is none of ours to keep.
+  const sdk::HandleProcs* procs = block->handleProcs;
+  if (handle != nullptr && procs != nullptr && procs->numHandleProcs >= 2 && procs->disposeProc != nullptr)
+    procs->disposeProc(handle);
+  if (result != sdk::noErr) return std::nullopt;
+  const auto value = static_cast<std::uint32_t>(simple);
+  return THotSpot{static_cast<std::uint16_t>(value >> 16), static_cast<std::uint16_t>(value & 0xFFFF)};
+}
+
+// A cursor is known by its destination's header, or by the name of a new
+// file; the host is asked for a hot spot only then.
+save::CursorHints cursorHints(const ModuleState& s, const std::vector<std::uint8_t>& destination) {
+  save::CursorHints hints;
+  hints.newFileIsCursor = save::namesCursor(s.hostFileName);
+  if (hints.newFileIsCursor || save::isCursorFile(destination))
+    hints.hotSpot = hostHotSpot(s.formatParamBlock);
+  return hints;
+}
+
 }  // namespace
 
 void prepareRead() {
@@ -294,18 +323,19 @@ void assembleDestination() {
     save::OptionsInput input{s.hostFileName, s.imageWidth, s.imageHeight, s.hostImageMode};
     return save::ShowOptions(input, s.proposedDepth, destination, *s.assemblyBuffer, errorFlag, choices);
   };
+  const save::CursorHints cursor = cursorHints(s, before);
   save::WriteOutcome outcome;
   if (s.hostImageMode <= save::kModeRgb) {
     TBitmapFix32 source;
     TBitmap mask;
     const int built = buildSourceFromCapture(source, mask);
     outcome = save::assembleFromSource({&source, &mask, built == 0}, before, s.errorFlag, s.saveChoices,
-                                       showOptions);
+                                       showOptions, cursor);
   } else {
     if (!s.pngReadBack) s.pngReadBack.emplace();
     const bool read = save::readBackPng(s.tempPngHandle, *s.pngReadBack);
     outcome = save::assembleFromPng(read ? &*s.pngReadBack : nullptr, before, s.errorFlag, s.saveChoices,
-                                    showOptions);
+                                    showOptions, cursor);
   }
   s.errorFlag = outcome.errorFlag;
   writeToHost(outcome.bytes);

@@ -62,6 +62,7 @@ void TAdvancedIcon::Assign(const TPersistent* source) {
     return;
   }
   if (other == this) return;
+  type_ = other->type_;
   images_.Clear();
   images_.SetCapacity(other->images_.Count());
   for (uint32_t i = 0; i < other->images_.Count(); ++i) {
@@ -72,10 +73,12 @@ void TAdvancedIcon::Assign(const TPersistent* source) {
 }
 
 bool TAdvancedIcon::ReadHeader(TStream& stream, IconHeader& header) {
+  type_ = IconType::Icon;
   uint8_t raw[kIconHeaderSize];
   if (stream.Read(raw, kIconHeaderSize) != static_cast<int64_t>(kIconHeaderSize)) return false;
   header = decodeIconHeader(std::span<const uint8_t, kIconHeaderSize>(raw));
   if (!header.Valid()) return false;
+  type_ = static_cast<IconType>(header.Type);
   // Reserve no more slots than the directory the stream holds can describe.
   const int64_t entriesThere = std::max<int64_t>(0, stream.Size() - stream.Position()) / kDirEntrySize;
   images_.SetCapacity(static_cast<uint16_t>(std::min<int64_t>(entriesRead(header), entriesThere)));
@@ -103,6 +106,7 @@ bool TAdvancedIcon::LoadFromFile(const std::string& path) {
       file.SetPosition(offset);
       auto image = std::make_unique<TFileIconImage>();
       image->CreateFromFileEntry(file, record);
+      if (type_ == IconType::Cursor) image->SetHotSpot({record.Planes, record.BitCount});
       images_.Add(std::move(image));
     } catch (const std::bad_alloc&) {
       throw;  // not a bad entry: skipping it would lose an image of a good icon
@@ -136,7 +140,7 @@ bool TAdvancedIcon::LoadFromStream(TStream& stream) {
     }
     try {
       auto image = std::make_unique<TFileIconImage>();
-      image->CreateFromStream(stream);
+      image->CreateCursorFromStream(stream, header);
       images_.Add(std::move(image));
     } catch (const std::bad_alloc&) {
       throw;  // a merge would write the icon without the image
@@ -182,6 +186,7 @@ void TAdvancedIcon::SaveToStream(TStream& stream) const {
     const TSubIcon* image = images_.Items(j);
     if (image->Packed() && !image->IsPNG()) {
       TAdvancedIcon packed;
+      packed.type_ = type_;
       packed.images_.SetCapacity(count);
       for (uint32_t k = 0; k < count; ++k) {
         const TSubIcon* from = images_.Items(k);
@@ -196,11 +201,19 @@ void TAdvancedIcon::SaveToStream(TStream& stream) const {
       return;
     }
   }
-  stream.WriteBytes(encodeIconHeader({0, 1, count}));
+  const bool cursor = type_ == IconType::Cursor;
+  stream.WriteBytes(
+      encodeIconHeader({0, static_cast<uint16_t>(cursor ? IconType::Cursor : IconType::Icon), count}));
   const int64_t base = stream.Position();
   uint8_t noOffset[4] = {0, 0, 0, 0};
   for (uint32_t j = 0; j < count; ++j) {
-    stream.WriteBytes(encodeDirRecord(images_.Items(j)->Entry()));
+    const TSubIcon* image = images_.Items(j);
+    TIconDirEntry entry = image->Entry();
+    if (cursor) {
+      entry.Planes = image->HotSpot().X;
+      entry.BitCount = image->HotSpot().Y;
+    }
+    stream.WriteBytes(encodeDirRecord(entry));
     stream.WriteBuffer(noOffset, 4);
   }
   for (uint32_t j = 0; j < count; ++j) {

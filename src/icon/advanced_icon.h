@@ -18,6 +18,12 @@ class TAdvancedIcon : public TPersistent {
   TSubIconList& Images() { return images_; }
   const TSubIconList& Images() const { return images_; }
 
+  // What the file read last was, and what the writer writes. The images of
+  // a cursor keep the hot spot its directory holds in place of planes and
+  // bit count, and are written back with it, so that a cursor stays one.
+  IconType Type() const { return type_; }
+  void SetType(IconType type) { type_ = type; }
+
   // Copies of every image of another container; anything else fails with
   // "Cannot assign a %s to a %s".
   void Assign(const TPersistent* source) override;
@@ -33,22 +39,25 @@ class TAdvancedIcon : public TPersistent {
   // is thrown, as above).
   bool LoadFromStream(TStream& stream);
   // Header, directory and blocks contiguous in list order; nothing at all
-  // for a container without images.
+  // for a container without images. A cursor's entries hold each image's
+  // hot spot.
   void SaveToStream(TStream& stream) const;
 
  protected:
-  // Reads and checks the header; reserves the slots a valid one announces.
+  // Reads and checks the header; takes its type and reserves the slots a
+  // valid one announces.
   bool ReadHeader(TStream& stream, IconHeader& header);
 
   TSubIconList images_;
+  IconType type_ = IconType::Icon;
 };
 
 class TAdvancedCursor : public TAdvancedIcon {
  public:
   const char* ClassName() const override { return "TAdvancedCursor"; }
   // Keeps the hot spot of Type 2 files; an image that fails ends the reading
-  // with its error, and so does an entry past the container's budget. True for any valid header, even with no
-  // entries.
+  // with its error, and so does an entry past the container's budget. True
+  // for any valid header, even with no entries.
   bool LoadCursorFromStream(TStream& stream);
 };
 

@@ -6,8 +6,8 @@
 #include "base/checked.h"
 #include "base/errors.h"
 #include "base/stream.h"
-#include "icon/sub_icon.h"
 #include "icon/icon_graphic.h"
+#include "icon/sub_icon.h"
 #include "icon/sub_icon_list.h"
 #include "pixels/alpha.h"
 #include "pixels/bitmap.h"
@@ -122,6 +122,38 @@ void applyKeyColour(TBitmap& drawn, const TBitmap& mask, Colour background, int 
       if (MaskIsWhite(mask, x, y)) drawn.SetPixel(x, y, drawn.GetPixel(x, y) == kWhite ? inverse : key);
 }
 
+// Windows takes a 32-bit image whose alpha bytes are all 0 as one without
+// alpha, drawn through its AND mask; the bitmap loader makes such an image
+// opaque, which is right only when the mask marks nothing.
+bool storedAlphaAllZero(const std::vector<uint8_t>& block) {
+  const BitmapInfoHeader h = decodeInfoHeader(block);
+  const uint64_t width = static_cast<uint32_t>(h.biWidth), height = static_cast<uint32_t>(h.biHeight) >> 1;
+  const uint64_t start = headerAndPaletteLength(h), size = width * height * 4;
+  if (size == 0 || start > block.size() || size > block.size() - start) return false;
+  for (uint64_t i = 3; i < size; i += 4)
+    if (block[start + i] != 0) return false;
+  return true;
+}
+
+// The pixels the mask marks become transparent (colour 0 as well), the others opaque.
+void alphaFromMask(TBitmap& colour, const TBitmap& mask) {
+  if (colour.Format() != PixelFormat::Bits32) return;
+  const int w = std::min(colour.Width(), mask.Width()), h = std::min(colour.Height(), mask.Height());
+  bool marked = false;
+  for (int y = 0; y < h && !marked; ++y)
+    for (int x = 0; x < w && !marked; ++x) marked = MaskIsWhite(mask, x, y);
+  if (!marked) return;
+  for (int y = 0; y < colour.Height(); ++y) {
+    uint8_t* p = colour.ScanLine(y);
+    for (int x = 0; x < colour.Width(); ++x, p += 4) {
+      if (x < w && y < h && MaskIsWhite(mask, x, y))
+        std::fill_n(p, 4, uint8_t{0});
+      else
+        p[3] = 255;
+    }
+  }
+}
+
 void fallback(TBitmap& bmp, int bitCount, int width, int height, Colour background) {
   const PixelFormat f = PixelFormatForBits(bitCount);
   if (f == PixelFormat::Bits1)
@@ -183,15 +215,24 @@ void TSubIcon::ExtractBitmaps(TBitmap* drawn, TBitmap* raw, Colour background, T
   if (!drawn && !raw && !mask) return;
   const SplitFiles files = splitBlock(data_);
   const int bits = BitCount(), w = Width(), h = Height();
+  const bool maskedAlpha = bits == 32 && (raw || drawn) && storedAlphaAllZero(data_);
   TBitmap maskBitmap;
-  const bool needMask = mask || drawn;
+  const bool needMask = mask || drawn || maskedAlpha;
   if (needMask && !loadBitmapFile(files.mask, maskBitmap)) {
     MakeMaskBitmap(maskBitmap);
     ResizeAndFill(maskBitmap, w, h, background);
   }
-  if (raw && !loadBitmapFile(files.colour, *raw)) fallback(*raw, bits, w, h, background);
+  if (raw) {
+    if (!loadBitmapFile(files.colour, *raw))
+      fallback(*raw, bits, w, h, background);
+    else if (maskedAlpha)
+      alphaFromMask(*raw, maskBitmap);
+  }
   if (drawn) {
-    if (!loadBitmapFile(files.colour, *drawn)) fallback(*drawn, bits, w, h, background);
+    if (!loadBitmapFile(files.colour, *drawn))
+      fallback(*drawn, bits, w, h, background);
+    else if (maskedAlpha)
+      alphaFromMask(*drawn, maskBitmap);
     if (drawn->Format() == PixelFormat::Bits32)
       compositeOver(*drawn, opaque(background));
     else

@@ -1,6 +1,8 @@
 #include "save/assembly.h"
 
+#include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <exception>
 #include <memory>
 
@@ -36,10 +38,29 @@ void loadIcon(TAdvancedIcon& icon, const Bytes* iconStream) {
   icon.LoadFromStream(in);
 }
 
+// The hot spot a new image takes from the images of the cursor: the one it
+// replaces, else the one nearest in size (the first of equals), scaled.
+THotSpot followedHotSpot(const TSubIconList& images, int32_t replaced, const TSubIcon& image) {
+  if (replaced >= 0) return images.Items(static_cast<uint32_t>(replaced))->HotSpot();
+  const TSubIcon* nearest = nullptr;
+  int64_t best = 0;
+  for (uint32_t i = 0; i < images.Count(); ++i) {
+    const TSubIcon* other = images.Items(i);
+    const int64_t distance = std::abs(int64_t{other->Width()} - image.Width()) +
+                             std::abs(int64_t{other->Height()} - image.Height());
+    if (nearest == nullptr || distance < best) {
+      nearest = other;
+      best = distance;
+    }
+  }
+  if (nearest == nullptr) return {};
+  return ScaleHotSpot(nearest->HotSpot(), nearest->Width(), nearest->Height(), image.Width(), image.Height());
+}
+
 // Steps shared by the bitmap and PNG sources once the destination is loaded:
 // the new image at its depth, merged, and the merged icon written.
 int32_t mergeInto(TAdvancedIcon& destination, const TBitmap& source, const TBitmap* mask, Bytes* iconStream,
-                  int32_t depth, bool packed, int32_t mergeMode) {
+                  int32_t depth, bool packed, int32_t mergeMode, const CursorHints& cursor) {
   TAdvancedIcon holder;
   const int s = source.Bits();
   const int d = depth == 0 ? ChooseAutomaticDepth(source) : depth;
@@ -63,6 +84,9 @@ int32_t mergeInto(TAdvancedIcon& destination, const TBitmap& source, const TBitm
   const int32_t k = mergeMode == kMergeReplaceExact
                         ? images.FindFormat(image->Width(), image->Height(), image->BitCount())
                         : -1;
+  if (images.Count() == 0 && cursor.newFileIsCursor) destination.SetType(IconType::Cursor);
+  if (destination.Type() == IconType::Cursor)
+    image->SetHotSpot(cursor.hotSpot ? *cursor.hotSpot : followedHotSpot(images, k, *image));
   if (k >= 0) {
     images.ReplaceFrom(&holder, 0, static_cast<uint32_t>(k));
   } else {
@@ -81,6 +105,15 @@ int32_t mergeInto(TAdvancedIcon& destination, const TBitmap& source, const TBitm
 }
 
 }  // namespace
+
+THotSpot ScaleHotSpot(THotSpot spot, int32_t w, int32_t h, int32_t newW, int32_t newH) {
+  auto scale = [](int64_t at, int64_t from, int64_t to) -> uint16_t {
+    if (from <= 0 || to <= 0) return 0;
+    const int64_t scaled = (2 * at + 1) * to / (2 * from);
+    return static_cast<uint16_t>(std::clamp<int64_t>(scaled, 0, std::min<int64_t>(to - 1, 0xFFFF)));
+  };
+  return {scale(spot.X, w, newW), scale(spot.Y, h, newH)};
+}
 
 bool SortIconImages(TAdvancedIcon& icon) {
   TSubIconList& images = icon.Images();
@@ -126,19 +159,19 @@ bool SortIconImages(TAdvancedIcon& icon) {
 }
 
 int32_t AddBitmapToIconStream(const TBitmap* source, const TBitmap* mask, Bytes* iconStream, int32_t depth,
-                              bool packed, int32_t mergeMode) {
+                              bool packed, int32_t mergeMode, const CursorHints& cursor) {
   if (source == nullptr) return -1;
   try {
     TAdvancedIcon destination;
     loadIcon(destination, iconStream);
-    return mergeInto(destination, *source, mask, iconStream, depth, packed, mergeMode);
+    return mergeInto(destination, *source, mask, iconStream, depth, packed, mergeMode, cursor);
   } catch (const std::exception&) {
     return -1;
   }
 }
 
 int32_t AddPNGStreamToIconStream(const Bytes* pngStream, Bytes* iconStream, int32_t depth, bool packed,
-                                 int32_t mergeMode) {
+                                 int32_t mergeMode, const CursorHints& cursor) {
   if (pngStream == nullptr) return -1;
   try {
     TAdvancedIcon destination;
@@ -148,7 +181,7 @@ int32_t AddPNGStreamToIconStream(const Bytes* pngStream, Bytes* iconStream, int3
     TBitmapFix32 colour;
     TBitmap mask = NewMaskBitmap();
     SplitPng(png, colour, mask, kAlphaThreshold);
-    return mergeInto(destination, colour, &mask, iconStream, depth, packed, mergeMode);
+    return mergeInto(destination, colour, &mask, iconStream, depth, packed, mergeMode, cursor);
   } catch (const std::exception&) {
     return -1;
   }
@@ -162,7 +195,8 @@ WriteOutcome keepDestination(const Bytes& destinationCopy, int16_t errorFlag) {
 }
 
 WriteOutcome assembleFromSource(const SourcePair& source, const Bytes& destinationCopy, int16_t errorFlag,
-                                SaveChoices& choices, const ShowOptionsFn& showOptions) {
+                                SaveChoices& choices, const ShowOptionsFn& showOptions,
+                                const CursorHints& cursor) {
   if (!source.built) return keepDestination(destinationCopy, 1);
   try {
     WriteOutcome out;
@@ -172,7 +206,7 @@ WriteOutcome assembleFromSource(const SourcePair& source, const Bytes& destinati
     // a merge that fails writes what the form left.
     if (showOptions(out.bytes, choices, out.errorFlag)) {
       out.newImageIndex = AddBitmapToIconStream(source.bitmap, source.mask, &out.bytes, choices.depth,
-                                                choices.pngCompression, choices.mergeMode);
+                                                choices.pngCompression, choices.mergeMode, cursor);
       // The icon is written as the form left it, but a save that did not add
       // the image is no success.
       if (out.newImageIndex < 0) out.errorFlag = 1;
@@ -184,15 +218,16 @@ WriteOutcome assembleFromSource(const SourcePair& source, const Bytes& destinati
 }
 
 WriteOutcome assembleFromPng(const Bytes* pngReadBack, const Bytes& destinationCopy, int16_t errorFlag,
-                             SaveChoices& choices, const ShowOptionsFn& showOptions) {
+                             SaveChoices& choices, const ShowOptionsFn& showOptions,
+                             const CursorHints& cursor) {
   try {
     WriteOutcome out;
     out.errorFlag = errorFlag;
     out.bytes = destinationCopy;
     if (!showOptions(out.bytes, choices, out.errorFlag)) return out;
     // This path keeps the PNG's own colours at 8 bits whatever depth was chosen.
-    out.newImageIndex =
-        AddPNGStreamToIconStream(pngReadBack, &out.bytes, 8, choices.pngCompression, choices.mergeMode);
+    out.newImageIndex = AddPNGStreamToIconStream(pngReadBack, &out.bytes, 8, choices.pngCompression,
+                                                 choices.mergeMode, cursor);
     if (out.newImageIndex >= 0) return out;
     platform::messageBox("Error in plugin module: procedure AddPNGStreamToIconStream", "Error",
                          platform::MessageButtons::Ok);

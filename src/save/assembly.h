@@ -5,8 +5,10 @@
 // host feeds it from the module state and writes what it returns.
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
+#include "icon/sub_icon.h"
 #include "save/save_choices.h"
 
 namespace icofmt {
@@ -17,6 +19,17 @@ class TBitmap;
 namespace icofmt::save {
 
 using Bytes = std::vector<std::uint8_t>;
+
+// What makes a save write a cursor, and where its new image's hot spot lies.
+// A destination that is a cursor file stays one whatever these say.
+struct CursorHints {
+  // A destination without images becomes a cursor (its name says so).
+  bool newFileIsCursor = false;
+  // The hot spot the host gives; without one the new image takes the hot
+  // spot of the image it replaces, or that of the image nearest in size
+  // scaled to its own, or (0, 0) when there is none.
+  std::optional<THotSpot> hotSpot;
+};
 
 // Puts the images into the standard order: square 4-bit images from the
 // largest (at most 256) down, then square 8-bit, then square 32-bit ones,
@@ -35,10 +48,15 @@ bool SortIconImages(TAdvancedIcon& icon);
 // Returns the new image's position, or -1 with iconStream unchanged (the
 // previous bytes are kept also when the merged icon cannot be written).
 std::int32_t AddBitmapToIconStream(const TBitmap* source, const TBitmap* mask, Bytes* iconStream,
-                                   std::int32_t depth, bool packed, std::int32_t mergeMode);
+                                   std::int32_t depth, bool packed, std::int32_t mergeMode,
+                                   const CursorHints& cursor = {});
 // The same for an image given as PNG bytes (alpha below 80 transparent).
 std::int32_t AddPNGStreamToIconStream(const Bytes* pngStream, Bytes* iconStream, std::int32_t depth,
-                                      bool packed, std::int32_t mergeMode);
+                                      bool packed, std::int32_t mergeMode, const CursorHints& cursor = {});
+
+// The hot spot (x, y) of an image w x h moved to an image newW x newH: the
+// same point of the picture, the centre of its pixel scaled, inside the image.
+THotSpot ScaleHotSpot(THotSpot spot, std::int32_t w, std::int32_t h, std::int32_t newW, std::int32_t newH);
 
 // Shows the save options form over destinationCopy. The form may delete
 // images from it (on Ok and on Cancel alike), sets the choices on Ok, and
@@ -70,12 +88,13 @@ struct SourcePair {
 // exactly those bytes to write.
 WriteOutcome assembleFromSource(const SourcePair& source, const Bytes& destinationCopy,
                                 std::int16_t errorFlag, SaveChoices& choices,
-                                const ShowOptionsFn& showOptions);
+                                const ShowOptionsFn& showOptions, const CursorHints& cursor = {});
 
 // The assembly of any other image mode, from the PNG the carried module
 // wrote (null when it could not be read back).
 WriteOutcome assembleFromPng(const Bytes* pngReadBack, const Bytes& destinationCopy, std::int16_t errorFlag,
-                             SaveChoices& choices, const ShowOptionsFn& showOptions);
+                             SaveChoices& choices, const ShowOptionsFn& showOptions,
+                             const CursorHints& cursor = {});
 
 // A save that ends before the assembly (an earlier step failed): the
 // destination's previous bytes go back, so the truncated file is restored.

@@ -1,6 +1,7 @@
 #include "save/destination.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 
 #include "base/limits.h"
@@ -138,6 +139,19 @@ std::string destinationFromTitle(std::string_view title) {
   std::string name(title);
   if (dot != std::string_view::npos && title[dot] == '.') name.resize(dot);
   return name + ".ico";
+}
+
+bool namesCursor(std::string_view path) {
+  if (path.size() < 4) return false;
+  const std::string_view ending = path.substr(path.size() - 4);
+  const char cur[] = ".cur";
+  for (std::size_t i = 0; i < 4; ++i)
+    if (std::tolower(static_cast<unsigned char>(ending[i])) != cur[i]) return false;
+  return true;
+}
+
+bool isCursorFile(const std::vector<std::uint8_t>& bytes) {
+  return bytes.size() >= 4 && bytes[0] == 0 && bytes[1] == 0 && bytes[2] == 2 && bytes[3] == 0;
 }
 
 }  // namespace icofmt::save

@@ -70,4 +70,10 @@ std::string titleFromHandleBytes(const char* bytes, std::size_t size);
 // An empty title names nothing.
 std::string destinationFromTitle(std::string_view title);
 
+// A destination whose name ends in ".cur" (any case) is saved as a cursor
+// when it holds no images yet.
+bool namesCursor(std::string_view path);
+// The bytes are a cursor file: the header's type is 2.
+bool isCursorFile(const std::vector<std::uint8_t>& bytes);
+
 }  // namespace icofmt::save

@@ -76,4 +76,10 @@ enum ImageMode : std::int16_t {
 constexpr PIType kPhotoshopSignature = fourCC("8BIM");
 constexpr PIType propTitle = fourCC("titl");
 
+// The module's own property, under its own signature: the hot spot a host
+// gives the image saved into a cursor, as the simple value x << 16 | y.
+// Hosts that do not know it refuse it, and the module then chooses one.
+constexpr PIType kIcofmtSignature = fourCC("IcoF");
+constexpr PIType propCursorHotSpot = fourCC("HtSp");
+
 }  // namespace icofmt::sdk

@@ -96,19 +96,43 @@ TEST(IcoFormat, DirectoryIsNormalisedFromTheBlock) {
   EXPECT_EQ(r.Height, 12);
 }
 
-TEST(IcoFormat, CursorFilesOpenAsIconsAndSaveAsIcons) {
+TEST(IcoFormat, CursorFilesKeepTheirHotSpotsThroughReadersAndWriter) {
   EntrySpec e;
   e.block = bitmapBlock({.width = 32, .height = 32, .bitCount = 4});
   e.planes = 5;  // hot spot
   e.bitCount = 6;
+  EntrySpec png{pngBlock(48, 48)};
+  png.planes = 40;
+  png.bitCount = 2;
   TempDir dir;
+  TAdvancedIcon fromFile, fromStream;
+  ASSERT_TRUE(fromFile.LoadFromFile(dir.write("c.cur", iconFile({e, png}, 2))));
+  ASSERT_TRUE(loadBytes(fromStream, iconFile({e, png}, 2)));
+  for (TAdvancedIcon* icon : {&fromFile, &fromStream}) {
+    EXPECT_EQ(icon->Type(), IconType::Cursor);
+    EXPECT_EQ(icon->Images().Items(0)->HotSpot(), (THotSpot{5, 6}));
+    EXPECT_EQ(icon->Images().Items(0)->BitCount(), 4);  // the block's depth, not the hot spot
+    icon->Images().Items(1)->SetPacked(true);
+    const Bytes out = saved(*icon);
+    EXPECT_EQ(out[2], 2);  // Type 2
+    EXPECT_EQ(loadU16le(&out[6 + 4]), 5);
+    EXPECT_EQ(loadU16le(&out[6 + 6]), 6);
+    EXPECT_EQ(loadU16le(&out[22 + 4]), 40);  // a packed image keeps it too
+    EXPECT_EQ(loadU16le(&out[22 + 6]), 2);
+    TAdvancedIcon copy;
+    copy.Assign(icon);
+    EXPECT_EQ(saved(copy), out);
+  }
+  // An icon's entries hold planes and depth whatever hot spot an image carries.
   TAdvancedIcon icon;
-  ASSERT_TRUE(icon.LoadFromFile(dir.write("c.cur", iconFile({e}, 2))));
-  const Bytes out = saved(icon);
-  EXPECT_EQ(out[2], 1);                  // Type 1
-  EXPECT_EQ(loadU16le(&out[6 + 4]), 1);  // Planes from the block
-  EXPECT_EQ(loadU16le(&out[6 + 6]), 4);  // Bit count from the block
+  ASSERT_TRUE(loadBytes(icon, iconFile({e}, 1)));
+  EXPECT_EQ(icon.Type(), IconType::Icon);
   EXPECT_EQ(icon.Images().Items(0)->HotSpot(), THotSpot{});
+  icon.Images().Items(0)->SetHotSpot({3, 3});
+  const Bytes out = saved(icon);
+  EXPECT_EQ(out[2], 1);
+  EXPECT_EQ(loadU16le(&out[6 + 4]), 1);
+  EXPECT_EQ(loadU16le(&out[6 + 6]), 4);
 
   TAdvancedCursor cursor;
   TMemoryStream in(iconFile({e}, 2));

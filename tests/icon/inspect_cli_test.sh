@@ -29,5 +29,11 @@ printf 'not an icon' >"$work/bad.ico"
 "$icohost" list "$work/missing.ico" 2>/dev/null
 [ $? = 1 ] || fail "list of a missing file"
 
+"$icohost" extract "$sample" --all -o "$work/all" || fail "extract --all exited $?"
+for name in sample-1-16x16 sample-2-24x24 sample-3-32x32 sample-4-48x48 sample-5-256x256; do
+  cmp -s "$work/all/$name.png" "$work/${name:7:1}.png" || fail "extract --all wrote no $name.png like extract"
+done
+[ "$(ls "$work/all" | wc -l)" = 5 ] || fail "extract --all wrote $(ls "$work/all")"
+
 [ "$failures" = 0 ] && echo "inspect_cli_test: all passed"
 exit $((failures > 0))

@@ -153,6 +153,38 @@ TEST(SubIcon, DrawnImageUsesTheKeyColourAndInvertsOverWhite) {
   EXPECT_EQ(over.ScanLine(0)[3], 255);
 }
 
+TEST(SubIcon, ZeroAlphaImagesShowThroughTheirMaskAsWindowsDoes) {
+  // Three 32-bit pixels, colour 0x123456: their alpha and their mask bits.
+  struct Case {
+    const char* name;
+    uint32_t alpha;
+    bool masked[3];
+    uint8_t exportedAlpha[3];
+  };
+  const Case cases[] = {
+      {"alpha all 0, mask marks two: the mask decides", 0, {true, false, true}, {0, 255, 0}},
+      {"alpha all 0, empty mask: opaque", 0, {false, false, false}, {255, 255, 255}},
+      {"alpha in use: the mask is ignored", 0x80, {true, false, true}, {0x80, 0x80, 0x80}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const TFileIconImage image = imageOf(pixelBlock(
+        3, 1, 32, {}, [&](uint32_t, uint32_t) { return c.alpha << 24 | 0x123456u; },
+        [&](uint32_t x, uint32_t) { return c.masked[x]; }));
+    const Bytes rgba = rgbaOf(exported(image));  // open and extract
+    TBitmap drawn;                               // previews
+    image.ExtractBitmaps(&drawn, nullptr, makeColour(0, 0, 200), nullptr);
+    for (int x = 0; x < 3; ++x) {
+      EXPECT_EQ(rgba[4 * x + 3], c.exportedAlpha[x]) << x;
+      if (c.exportedAlpha[x] == 255) {
+        EXPECT_EQ(drawn.GetPixel(x, 0), makeColour(0x12, 0x34, 0x56)) << x;
+      } else if (c.exportedAlpha[x] == 0) {
+        EXPECT_EQ(drawn.GetPixel(x, 0), makeColour(0, 0, 200)) << x;
+      }
+    }
+  }
+}
+
 TEST(SubIcon, UnreadableBlocksFallBackToTheBackground) {
   // Colour bits cut off: raw and drawn are the background at the image's size.
   Bytes block = Picture{6, 4, 24, false}.block();

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "document_io.h"
 #include "module_host.h"
 #include "platform/files.h"
 #include "platform/modules.h"
@@ -87,6 +88,23 @@ TEST_F(HostStrictness, DisposingAHandleTwiceStopsTheHost) {
         host.open(file, doc);
       },
       ::testing::ExitedWithCode(1), "a handle the host does not hold");
+}
+
+TEST(DocumentIo, ABitmapDocumentShowsThePictureAsSeenOverWhite) {
+  // The ring is drawn in light and dark colours over transparent pixels that
+  // hide dark colour: black only on the ring, and on all of it.
+  const delegate::Document rgb = icohost::readPngDocument(ICOFMT_RING_PNG, std::nullopt);
+  const delegate::Document doc = icohost::readPngDocument(ICOFMT_RING_PNG, delegate::kModeBitmap);
+  ASSERT_GE(rgb.effectiveAlphaPlane(), 0);
+  int quadrants[4] = {};
+  for (int y = 0; y < doc.height; ++y)
+    for (int x = 0; x < doc.width; ++x) {
+      if ((doc.pixels[doc.rowBytes() * y + (x >> 3)] & (0x80 >> (x & 7))) == 0) continue;
+      const int alpha = rgb.pixels[rgb.rowBytes() * y + x * rgb.planes + rgb.effectiveAlphaPlane()];
+      EXPECT_GT(alpha, 0) << x << "," << y;
+      ++quadrants[(x < doc.width / 2 ? 0 : 1) + (y < doc.height / 2 ? 0 : 2)];
+    }
+  for (int q : quadrants) EXPECT_GT(q, 8);
 }
 
 }  // namespace

@@ -111,5 +111,50 @@ for mode in gray bitmap; do run save "$image" "$work/modes.ico" --add --mode $mo
 "$icohost" list "$work/modes.ico" | grep -q "2 colors" || fail "a Bitmap-mode image is not 1 bit"
 clean_tmp "depths and modes"
 
+# Cursors stay cursors: hot spots kept, followed, given; a new .cur is one.
+if command -v icotool >/dev/null; then
+  icotool -c --cursor --hotspot-x=5 --hotspot-y=7 -o "$work/c.cur" "$image" --hotspot-x=2 --hotspot-y=3 \
+    "$work/back.png"
+  run save "$image" "$work/c.cur" --add --depth 32
+  icotool -l "$work/c.cur" >"$work/listed" 2>&1
+  [ "$(grep -c -- '--cursor' "$work/listed")" = 3 ] &&
+    [ "$(grep -c -- '--hotspot-x=5 --hotspot-y=7' "$work/listed")" = 2 ] &&
+    grep -q -- '--hotspot-x=2 --hotspot-y=3' "$work/listed" || fail "cursor --add: $(cat "$work/listed")"
+  run save "$image" "$work/c.cur" --depth 32 --hotspot 9,1
+  "$icohost" list "$work/c.cur" | grep -q "24x24, 32 bpp, hot spot 9,1" ||
+    fail "cursor --hotspot: $("$icohost" list "$work/c.cur")"
+fi
+run save "$image" "$work/new.cur"
+[ "$("$icohost" list "$work/new.cur")" = "1 24x24, 32 bpp, hot spot 0,0" ] ||
+  fail "new cursor: $("$icohost" list "$work/new.cur")"
+run save "$image" "$work/given.cur" --hotspot 23,4
+[ "$("$icohost" list "$work/given.cur")" = "1 24x24, 32 bpp, hot spot 23,4" ] ||
+  fail "new cursor with a hot spot: $("$icohost" list "$work/given.cur")"
+clean_tmp "cursors"
+
+# What the module cannot do is said before it is asked: usage errors (2)
+# and a picture beyond the module's declared size (1), the destination kept.
+cp "$sample" "$work/u.ico"
+expect_refusal() {
+  local status=$1 text=$2
+  shift 2
+  "$icohost" "$@" 2>"$work/err"
+  local got=$?
+  [ $got = "$status" ] && grep -q -- "$text" "$work/err" || fail "icohost $* exited $got: $(cat "$work/err")"
+}
+expect_refusal 2 "has 5 images (1 to 5), so --delete 9 names none" save "$image" "$work/u.ico" --delete 2,9
+expect_refusal 2 "--hotspot is for cursors" save "$image" "$work/u.ico" --hotspot 1,1
+expect_refusal 2 "lies outside the 24 x 24 picture" save "$image" "$work/x.cur" --hotspot 24,0
+python3 -c '
+import struct, sys, zlib
+def chunk(t, d): return struct.pack(">I", len(d)) + t + d + struct.pack(">I", zlib.crc32(t + d))
+rows = b"".join(b"\0" + b"\x80" * 512 * 4 for _ in range(512))
+sys.stdout.buffer.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", 512, 512, 8, 6, 0, 0, 0))
+                        + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))' >"$work/big.png"
+expect_refusal 1 "the module takes images up to 256 × 256 (its property list); $work/big.png is 512 × 512" \
+  save "$work/big.png" "$work/u.ico"
+cmp -s "$sample" "$work/u.ico" || fail "a refused save changed the destination"
+clean_tmp "refusals"
+
 [ "$failures" = 0 ] && echo "save_cli_test: all passed"
 exit $((failures > 0))

@@ -45,6 +45,12 @@ clean_tmp "a cancelled open"
 "$icohost" open "$work/in/one.ico" --cancel -o "$work/out/one.png" || fail "one.ico showed a form"
 clean_tmp "open one.ico"
 
+# An answer that names no image is a usage error that says which there are.
+"$icohost" open "$sample" --pick 9 -o "$work/out/nine.png" 2>"$work/err"
+[ $? = 2 ] && grep -q "has 5 images (1 to 5), so --pick 9 names none" "$work/err" ||
+  fail "open --pick 9: $(cat "$work/err")"
+[ -e "$work/out/nine.png" ] && fail "open --pick 9 wrote its output"
+
 for bad in text.ico empty.ico unreadable.ico zeros.ico; do
   # A PNG of the temporary name in the shared folder is someone else's: never
   # opened instead, never touched.

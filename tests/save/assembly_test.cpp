@@ -98,6 +98,60 @@ TEST(AddBitmapToIconStream, ReplacesTheSameFormatInPlaceOrAddsAndSorts) {
   EXPECT_EQ(formatsOf(fresh), (std::vector<Format>{{32, 32, 8}}));
 }
 
+TEST(AddBitmapToIconStream, KeepsACursorAndGivesTheNewImageAHotSpot) {
+  auto spot = [](int32_t w, uint16_t x, uint16_t y) {
+    icotest::EntrySpec e = entry(w, w, w == 48 ? 32 : 8);
+    e.planes = x;
+    e.bitCount = y;
+    return e;
+  };
+  const Bytes cursor = icotest::iconFile({spot(16, 2, 3), spot(32, 5, 7), spot(48, 40, 1)}, 2);
+  const Bytes icon = iconOf({entry(32, 32, 8)}), none;
+  struct Case {
+    const char* name;
+    const Bytes& destination;
+    int side, depth, mode;
+    CursorHints hints;
+    bool isCursor;
+    THotSpot expected;
+  };
+  const Case cases[] = {
+      {"replaced: its hot spot", cursor, 32, 8, kMergeReplaceExact, {}, true, {5, 7}},
+      {"added: the nearest size's", cursor, 32, 32, kMergeAdd, {}, true, {5, 7}},
+      {"added: scaled down", cursor, 20, 32, kMergeAdd, {}, true, {3, 4}},
+      {"added: scaled up", cursor, 64, 32, kMergeAdd, {}, true, {54, 2}},
+      {"given by the host", cursor, 32, 8, kMergeReplaceExact, {false, THotSpot{9, 1}}, true, {9, 1}},
+      {"a new cursor file", none, 32, 32, kMergeAdd, {true, std::nullopt}, true, {0, 0}},
+      {"a new cursor file, given", none, 32, 32, kMergeAdd, {true, THotSpot{1, 2}}, true, {1, 2}},
+      {"an icon named as a cursor stays an icon", icon, 32, 32, kMergeAdd, {true, THotSpot{1, 2}}, false, {}},
+      {"a new icon", none, 32, 32, kMergeAdd, {false, THotSpot{1, 2}}, false, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Source s = rgbSource(c.side, c.side, [](int x, int) { return x % 3 ? 0x40C08000u | 0xFF : 0u; });
+    Bytes out = c.destination;
+    const int32_t p = AddBitmapToIconStream(&s.bitmap, &s.mask, &out, c.depth, false, c.mode, c.hints);
+    ASSERT_GE(p, 0);
+    TAdvancedIcon before, after;
+    loadIcon(c.destination, before);
+    ASSERT_TRUE(loadIcon(out, after));
+    EXPECT_EQ(after.Type(), c.isCursor ? IconType::Cursor : IconType::Icon);
+    EXPECT_EQ(after.Images().Items(static_cast<uint32_t>(p))->HotSpot(), c.expected);
+    // Every other image keeps its own hot spot, or its planes and depth.
+    for (uint32_t i = 0; i < before.Images().Count(); ++i) {
+      const TSubIcon* old = before.Images().Items(i);
+      for (uint32_t j = 0; j < after.Images().Count(); ++j)
+        if (after.Images().Items(j)->Data() == old->Data()) {
+          EXPECT_EQ(after.Images().Items(j)->HotSpot(), old->HotSpot());
+        }
+    }
+    EXPECT_EQ(out[2], c.isCursor ? 2 : 1);
+    if (!c.isCursor) {
+      EXPECT_EQ(formatsOf(out).back().bits, c.depth);
+    }
+  }
+}
+
 TEST(AddBitmapToIconStream, StoresOnlyA256SquareAsPng) {
   struct Case {
     int w, h, depth;

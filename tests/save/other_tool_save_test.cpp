@@ -260,3 +260,87 @@ TEST(MergingIntoOtherIcons, KeepsEveryUntouchedImage) {
     EXPECT_GT(pngs, 0);
   }
 }
+
+namespace {
+
+struct Listed {
+  Format format;
+  int hotX = -1, hotY = -1;
+  bool cursor = false;
+  bool operator==(const Listed&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& os, const Listed& l) {
+  return os << l.format << (l.cursor ? " cursor " : " icon ") << l.hotX << "," << l.hotY;
+}
+
+std::vector<Listed> listCursorWithIcotool(const std::string& file) {
+  std::vector<Listed> out;
+  std::istringstream lines(run("icotool -l '" + file + "' 2>&1"));
+  const std::regex field("--(width|height|bit-depth|hotspot-x|hotspot-y)=(\\d+)");
+  for (std::string line; std::getline(lines, line);) {
+    Listed l{};
+    l.cursor = line.rfind("--cursor", 0) == 0;
+    for (std::sregex_iterator it(line.begin(), line.end(), field), end; it != end; ++it) {
+      const int v = std::stoi((*it)[2]);
+      const std::string key = (*it)[1];
+      if (key == "width") l.format.width = v;
+      if (key == "height") l.format.height = v;
+      if (key == "bit-depth") l.format.bits = v;
+      if (key == "hotspot-x") l.hotX = v;
+      if (key == "hotspot-y") l.hotY = v;
+    }
+    out.push_back(l);
+  }
+  return out;
+}
+
+}  // namespace
+
+TEST(MergingIntoOtherIcons, CursorsStayCursorsWithTheirHotSpotsForIcotoolAndPillow) {
+  if (!have("icotool")) GTEST_SKIP() << "icotool is not installed (scripts/setup.sh installs it)";
+  icotest::TempDir dir;
+  auto png = [&](int side) {
+    return dir.write("p" + std::to_string(side) + ".png",
+                     icotest::rgbaPng(side, side, [](uint32_t x, uint32_t y) {
+                       return picture(static_cast<int>(x), static_cast<int>(y));
+                     }));
+  };
+  const std::string cur = dir.file("made.cur");
+  run("icotool -c --cursor --hotspot-x=5 --hotspot-y=7 -o '" + cur + "' '" + png(32) +
+      "' --hotspot-x=2 --hotspot-y=3 '" + png(16) + "' --hotspot-x=40 --hotspot-y=1 '" + png(48) + "'");
+  const Bytes made = readFileBytes(cur);
+  const auto before = listCursorWithIcotool(cur);
+  ASSERT_EQ(before.size(), 3u);
+  ASSERT_EQ(before[0], (Listed{{32, 32, 32}, 5, 7, true}));
+
+  struct Case {
+    const char* name;
+    int side, mode;
+    Listed added;  // the new image as icotool lists it
+  };
+  const Case cases[] = {
+      {"replaced", 32, kMergeReplaceExact, {{32, 32, 32}, 5, 7, true}},
+      {"added, scaled from the nearest", 64, kMergeAdd, {{64, 64, 32}, 54, 2, true}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Bytes merged = made;
+    const Source s = rgbSource(c.side, c.side, picture);
+    const int32_t p = AddBitmapToIconStream(&s.bitmap, &s.mask, &merged, 32, false, c.mode);
+    ASSERT_GE(p, 0);
+    const std::string file = dir.write("merged.cur", merged);
+    const auto after = listCursorWithIcotool(file);
+    ASSERT_EQ(after.size(), before.size() + (c.mode == kMergeAdd ? 1 : 0));
+    EXPECT_EQ(after[static_cast<size_t>(p)], c.added);
+    for (const Listed& old : before)
+      if (c.mode == kMergeAdd || !(old == c.added)) {
+        EXPECT_NE(std::find(after.begin(), after.end(), old), after.end()) << old;
+      }
+    if (havePillow()) {
+      EXPECT_EQ(run("/usr/bin/python3 -c \"from PIL import Image; im = Image.open('" + file +
+                    "'); print(im.format, im.size[0], im.size[1])\" 2>&1"),
+                c.side == 64 ? "CUR 64 64\n" : "CUR 48 48\n");
+    }
+  }
+}

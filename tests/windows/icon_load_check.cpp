@@ -1,7 +1,8 @@
-// Loads every image of an icon the module wrote with the system's own icon
-// calls and compares what the system gives back with the image as our reader
-// exports it (one PNG per image, made beforehand by icohost extract).
-//   icon_load_check FILE.ico DIR   (DIR/1.png, DIR/2.png, ...)
+// Loads every image of an icon or cursor the module wrote with the system's
+// own icon calls and compares what the system gives back with the image as
+// our reader exports it (one PNG per image, made beforehand by icohost
+// extract); a cursor's images must load as cursors with their hot spots.
+//   icon_load_check FILE.ico|FILE.cur DIR   (DIR/1.png, DIR/2.png, ...)
 #include <windows.h>
 
 #include <algorithm>
@@ -23,6 +24,8 @@ namespace {
 struct Entry {
   int width, height, bitCount;
   std::uint32_t size, offset;
+  // A cursor's hot spot, where an icon's entry holds planes and depth.
+  int hotX, hotY;
 };
 
 std::uint32_t le(const std::vector<std::uint8_t>& b, std::size_t at, int bytes) {
@@ -50,9 +53,10 @@ std::vector<std::uint32_t> expectedPixels(const std::string& path, int& width, i
 // Counts the pixels where the system's icon differs from the expected image:
 // the alpha of an icon with alpha, else the mask; colours where visible.
 int differences(HICON icon, const std::vector<std::uint32_t>& expected, int width, int height,
-                std::string& first) {
+                std::string& first, ICONINFO* seen = nullptr) {
   ICONINFO info{};
   if (!::GetIconInfo(icon, &info)) return -1;
+  if (seen != nullptr) *seen = info;
   BITMAP bm{};
   ::GetObject(info.hbmColor != nullptr ? info.hbmColor : info.hbmMask, sizeof bm, &bm);
   int diff = -1;
@@ -148,14 +152,21 @@ int main(int argc, char** argv) {
   }
   const std::string file = argv[1], dir = argv[2];
   const std::vector<std::uint8_t> bytes = platform::readWholeFile(file).value_or(std::vector<std::uint8_t>{});
-  WCHECK(bytes.size() >= 6 && le(bytes, 0, 2) == 0 && le(bytes, 2, 2) == 1, "%s is no icon", file.c_str());
+  WCHECK(bytes.size() >= 6 && le(bytes, 0, 2) == 0 && (le(bytes, 2, 2) == 1 || le(bytes, 2, 2) == 2),
+         "%s is no icon or cursor", file.c_str());
   if (wintest::failures() != 0) return 1;
+  const bool cursor = le(bytes, 2, 2) == 2;
   const std::size_t count = le(bytes, 4, 2);
   std::vector<Entry> entries;
   for (std::size_t i = 0; i < count && 6 + 16 * (i + 1) <= bytes.size(); ++i) {
     const std::size_t at = 6 + 16 * i;
-    Entry e{bytes[at] == 0 ? 256 : bytes[at], bytes[at + 1] == 0 ? 256 : bytes[at + 1],
-            static_cast<int>(le(bytes, at + 6, 2)), le(bytes, at + 8, 4), le(bytes, at + 12, 4)};
+    Entry e{bytes[at] == 0 ? 256 : bytes[at],
+            bytes[at + 1] == 0 ? 256 : bytes[at + 1],
+            static_cast<int>(le(bytes, at + 6, 2)),
+            le(bytes, at + 8, 4),
+            le(bytes, at + 12, 4),
+            static_cast<int>(le(bytes, at + 4, 2)),
+            static_cast<int>(le(bytes, at + 6, 2))};
     WCHECK(e.offset <= bytes.size() && e.size <= bytes.size() - e.offset, "entry %zu runs past the file",
            i + 1);
     entries.push_back(e);
@@ -188,20 +199,28 @@ int main(int argc, char** argv) {
   }
 
   // The system picks one image per size; it must be one of that size, and
-  // show as it.
+  // show as it: a cursor with its hot spot.
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const Entry& e = entries[i];
-    HICON icon = static_cast<HICON>(
-        ::LoadImageA(nullptr, file.c_str(), IMAGE_ICON, e.width, e.height, LR_LOADFROMFILE));
-    WCHECK(icon != nullptr, "LoadImage gives no %dx%d icon", e.width, e.height);
+    HICON icon = static_cast<HICON>(::LoadImageA(nullptr, file.c_str(), cursor ? IMAGE_CURSOR : IMAGE_ICON,
+                                                 e.width, e.height, LR_LOADFROMFILE));
+    WCHECK(icon != nullptr, "LoadImage gives no %dx%d %s", e.width, e.height, cursor ? "cursor" : "icon");
     if (icon == nullptr) continue;
     bool matches = false;
     std::string first;
-    for (std::size_t k = 0; k < entries.size(); ++k)
-      if (entries[k].width == e.width && entries[k].height == e.height)
-        matches |= differences(icon, expected[k], e.width, e.height, first) == 0;
-    WCHECK(matches, "LoadImage at %dx%d gives no image of the file at that size", e.width, e.height);
-    ::DestroyIcon(icon);
+    for (std::size_t k = 0; k < entries.size(); ++k) {
+      if (entries[k].width != e.width || entries[k].height != e.height) continue;
+      ICONINFO info{};
+      const bool same = differences(icon, expected[k], e.width, e.height, first, &info) == 0;
+      matches |= same && (!cursor || (!info.fIcon && static_cast<int>(info.xHotspot) == entries[k].hotX &&
+                                      static_cast<int>(info.yHotspot) == entries[k].hotY));
+    }
+    WCHECK(matches, "LoadImage at %dx%d gives no image of the file at that size%s", e.width, e.height,
+           cursor ? " with its hot spot" : "");
+    if (cursor)
+      ::DestroyCursor(icon);
+    else
+      ::DestroyIcon(icon);
   }
   std::printf("%s: %zu images, %d failures\n", file.c_str(), entries.size(), wintest::failures());
   return wintest::failures() == 0 ? 0 : 1;

@@ -81,6 +81,45 @@ PY
       failed "the system reads $name otherwise"
   done
 
+  # Cursors: a new one named .cur with a hot spot given, an image added (its
+  # hot spot scaled from the image nearest in size), a PNG one, one replaced;
+  # the system loads each image as a cursor with its hot spot.
+  for args in "$src/samples/ring.png --hotspot 5,7" "$work/big.png --add --png" \
+      "$src/samples/ring.png --depth 8 --add" "$src/samples/ring.png --depth 32"; do
+    read -r image flags <<<"$args"
+    # shellcheck disable=SC2086
+    wine_run "$icohost" save "$image" "$work/c-win.cur" $flags 2>"$work/c.err" || failed "cursor $args: $(cat "$work/c.err")"
+    # shellcheck disable=SC2086
+    "$linux_icohost" save "$image" "$work/c-linux.cur" $flags
+    cmp -s "$work/c-win.cur" "$work/c-linux.cur" || failed "cursor $args: Windows and Linux cursors differ"
+  done
+  "$linux_icohost" list "$work/c-win.cur" | grep -q "2 256x256, 32 bpp, packed, hot spot 58,80" ||
+    failed "cursor: $("$linux_icohost" list "$work/c-win.cur")"
+  # An old icon: a 32-bit image whose alpha is 0 everywhere, its
+  # transparency in its mask, drawn by the system through the mask.
+  "$python" - "$work/zero.ico" <<'PY'
+import struct, sys
+w = h = 16
+hidden = lambda x, y: (x + y) % 3 == 0
+rows = range(h - 1, -1, -1)  # bottom row first
+colour = b"".join(bytes(4) if hidden(x, y) else bytes((0x40, 0x80 + y, 0xC0, 0)) for y in rows for x in range(w))
+mask = b""
+for y in rows:
+    mask += struct.pack(">H", sum(0x8000 >> x for x in range(w) if hidden(x, y))) + bytes(2)
+block = struct.pack("<IiiHHIIiiII", 40, w, 2 * h, 1, 32, 0, len(colour) + len(mask), 0, 0, 0, 0) + colour + mask
+head = struct.pack("<HHH", 0, 1, 1) + struct.pack("<BBBBHHII", w, h, 0, 0, 1, 32, len(block), 22)
+open(sys.argv[1], "wb").write(head + block)
+PY
+  for ico in c-win.cur zero.ico; do
+    images=$("$linux_icohost" list "$work/$ico" | wc -l)
+    mkdir -p "$work/${ico%.*}"
+    for n in $(seq "$images"); do
+      wine_run "$icohost" extract "$work/$ico" "$n" -o "$work/${ico%.*}/$n.png"
+    done
+    wine_run "$win/tests/windows/icon_load_check.exe" "$work/$ico" "$work/${ico%.*}" ||
+      failed "the system reads $ico otherwise"
+  done
+
   # The carried module alone shows "PNG Options" to the user; inside the
   # module (above) its hook confirms the form before the user can see it.
   wine_run "$icohost" save "$src/samples/ring.png" "$work/carried.png" --module "$win/src/delegate/icodelegate.dll" \

@@ -46,8 +46,45 @@ std::uint8_t luminance(const std::uint8_t rgba[4]) {
   return static_cast<std::uint8_t>((rgba[0] * 299 + rgba[1] * 587 + rgba[2] * 114 + 500) / 1000);
 }
 
+// A Bitmap document has no transparency, and what lies under transparent
+// pixels is hidden colour: the picture is seen over white, as editors convert
+// to Bitmap mode, and its greys are diffused into black and white (error
+// diffusion, as their default), so that light parts of a picture stay visible.
+Document toBitmap(const Document& src) {
+  Document doc;
+  doc.mode = delegate::kModeBitmap;
+  doc.width = src.width;
+  doc.height = src.height;
+  doc.planes = 1;
+  doc.pixels.assign(doc.rowBytes() * static_cast<std::size_t>(doc.height), 0);
+  const std::size_t w = static_cast<std::size_t>(doc.width);
+  // Errors in sixteenths, for this row and the next, one pixel of margin each side.
+  std::vector<int> here(w + 2, 0), next(w + 2, 0);
+  std::uint8_t rgba[4];
+  for (int y = 0; y < doc.height; ++y) {
+    std::uint8_t* row = doc.pixels.data() + doc.rowBytes() * static_cast<std::size_t>(y);
+    for (std::size_t x = 0; x < w; ++x) {
+      rgbaAt(src, static_cast<int>(x), y, rgba);
+      for (int k = 0; k < 3; ++k)
+        rgba[k] = static_cast<std::uint8_t>((rgba[k] * rgba[3] + 255 * (255 - rgba[3]) + 127) / 255);
+      const int level = luminance(rgba) + here[x + 1] / 16;
+      const int shown = level < 128 ? 0 : 255;
+      if (shown == 0) row[x >> 3] = static_cast<std::uint8_t>(row[x >> 3] | (0x80 >> (x & 7)));
+      const int error = level - shown;
+      here[x + 2] += error * 7;
+      next[x] += error * 3;
+      next[x + 1] += error * 5;
+      next[x + 2] += error;
+    }
+    here.swap(next);
+    std::fill(next.begin(), next.end(), 0);
+  }
+  return doc;
+}
+
 Document convert(const Document& src, int mode) {
   if (src.mode == mode) return src;
+  if (mode == delegate::kModeBitmap) return toBitmap(src);
   Document doc;
   doc.mode = mode;
   doc.width = src.width;
@@ -66,9 +103,6 @@ Document convert(const Document& src, int mode) {
       rgbaAt(src, x, y, rgba);
       std::uint8_t* d = row + static_cast<std::size_t>(x) * static_cast<std::size_t>(doc.planes);
       switch (mode) {
-        case delegate::kModeBitmap:
-          if (luminance(rgba) < 128) row[x >> 3] = static_cast<std::uint8_t>(row[x >> 3] | (0x80 >> (x & 7)));
-          break;
         case delegate::kModeGray:
           d[0] = luminance(rgba);
           if (alpha) d[1] = rgba[3];

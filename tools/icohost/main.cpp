@@ -1,5 +1,6 @@
 // icohost: the reference host on the command line. It opens a file through a
 // format module and writes the image as PNG, or saves a PNG through a module.
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -21,25 +22,30 @@ constexpr const char* kUsage = R"(usage:
   icohost info [--module PATH]
   icohost list FILE
   icohost extract FILE N -o OUT.png
+  icohost extract FILE --all -o DIR
   icohost open FILE -o OUT.png [--pick N] [--cancel] [--title T] [--module PATH]
                [--interactive]
   icohost save IMAGE.png FILE [--mode rgb|gray|indexed|bitmap] [--depth auto|1|4|8|24|32]
                [--add] [--png|--no-png] [--delete N[,N...]] [--cancel]
-               [--plain-save] [--in-place] [--title T] [--module PATH]
-               [--interactive]
+               [--plain-save] [--in-place] [--hotspot X,Y] [--title T]
+               [--module PATH] [--interactive]
 
 info   shows the property list of the format module.
 list   lists the images of the icon FILE, one line each: its number from 1,
-       then its size and depth.
+       then its size and depth, and for a cursor its hot spot.
 extract writes image N (from 1) of the icon FILE as OUT.png, as the module
-       hands it to the host. list and extract read the file directly, with
-       no module.
+       hands it to the host; with --all every image, as
+       DIR/<name>-<n>-<w>x<h>.png. list and extract read the file directly,
+       with no module.
 open   opens FILE through the module and writes the image as OUT.png.
 save   reads IMAGE.png (in the mode that fits it, or --mode) and saves it as
        FILE through the module: the options and estimate steps (no options
        step with --plain-save), then the writing steps. FILE is replaced only
        when the module succeeds; with --in-place it is truncated first and
-       written by the module directly, as image editors do.
+       written by the module directly, as image editors do. A cursor stays a
+       cursor, and a new FILE whose name ends in .cur is made one: the saved
+       image takes the hot spot of the image it replaces, or of the image
+       nearest in size, or --hotspot X,Y (from the top left).
 
 --title T sets the document title the module may ask for; by default it is
 the absolute path of FILE.
@@ -81,6 +87,8 @@ struct Options {
   bool inPlace = false;
   bool interactive = false;
   std::optional<std::string> title;
+  bool all = false;
+  std::optional<std::pair<int, int>> hotSpot;
 };
 
 int positive(const std::string& text, const char* flag) {
@@ -149,6 +157,19 @@ Options parse(int argc, char** argv) {
       throw Usage("--interactive needs the Windows build");
 #endif
       o.interactive = true;
+    } else if (a == "--all" && o.command == "extract") {
+      o.all = true;
+    } else if (a == "--hotspot" && o.command == "save") {
+      const std::string v = value();
+      const std::size_t comma = v.find(',');
+      if (comma == std::string::npos) throw Usage("--hotspot takes X,Y");
+      auto coordinate = [](const std::string& text) {
+        char* end = nullptr;
+        const long n = std::strtol(text.c_str(), &end, 10);
+        if (text.empty() || *end != 0 || n < 0 || n > 65535) throw Usage("--hotspot takes X,Y from 0,0");
+        return static_cast<int>(n);
+      };
+      o.hotSpot = {coordinate(v.substr(0, comma)), coordinate(v.substr(comma + 1))};
     } else if (a == "--title" && (o.command == "save" || o.command == "open")) {
       o.title = value();
     } else if (!a.empty() && a[0] == '-') {
@@ -159,8 +180,8 @@ Options parse(int argc, char** argv) {
   }
   if (o.command == "info" && !o.files.empty()) throw Usage("info takes no file");
   if (o.command == "list" && o.files.size() != 1) throw Usage("list needs FILE");
-  if (o.command == "extract" && (o.files.size() != 2 || o.output.empty()))
-    throw Usage("extract needs FILE, N and -o OUT.png");
+  if (o.command == "extract" && (o.files.size() != (o.all ? 1u : 2u) || o.output.empty()))
+    throw Usage("extract needs FILE, N and -o OUT.png, or FILE, --all and -o DIR");
   if (o.command == "open" && (o.files.size() != 1 || o.output.empty()))
     throw Usage("open needs FILE and -o OUT.png");
   if (o.command == "save" && o.files.size() != 2) throw Usage("save needs IMAGE.png and FILE");
@@ -235,15 +256,68 @@ void printInfo(const PiplInfo& p, const std::string& path) {
   if (p.maxRows > 0) std::printf("max size:    %d x %d\n", p.maxColumns, p.maxRows);
 }
 
+// An answer that names no image would be ignored by the form: the user is
+// told which images there are instead.
+void checkNamedImages(const std::string& file, const std::vector<int>& numbers, const char* flag,
+                      bool asDestination) {
+  if (numbers.empty()) return;
+  const int count = imagesOffered(file, asDestination);
+  // A file that is no icon is the module's to refuse.
+  if (count == 0 && !asDestination) return;
+  for (int n : numbers) {
+    if (n <= count) continue;
+    if (count == 0)
+      throw Usage(file + " has no images, so " + flag + " " + std::to_string(n) + " names none");
+    throw Usage(file + " has " + std::to_string(count) + " image" + (count == 1 ? "" : "s") + " (" +
+                (count == 1 ? std::string("1") : "1 to " + std::to_string(count)) + "), so " + flag + " " +
+                std::to_string(n) + " names none");
+  }
+}
+
+// A host offers a format only for documents it declares it takes.
+bool fitsModule(const PiplInfo& p, const delegate::Document& doc, const std::string& picture) {
+  if (p.maxRows <= 0 || p.maxColumns <= 0 || (doc.width <= p.maxColumns && doc.height <= p.maxRows))
+    return true;
+  std::fprintf(
+      stderr, "icohost: the module takes images up to %d \u00d7 %d (its property list); %s is %d \u00d7 %d\n",
+      p.maxColumns, p.maxRows, picture.c_str(), doc.width, doc.height);
+  return false;
+}
+
+bool namesCursor(const std::string& file) {
+  std::string ending = file.size() >= 4 ? file.substr(file.size() - 4) : file;
+  for (char& c : ending) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ending == ".cur";
+}
+
+// A hot spot belongs to a cursor: an existing cursor file or a new file
+// named as one. It lies inside the picture.
+void checkHotSpot(const Options& o, const delegate::Document& doc) {
+  if (!o.hotSpot) return;
+  const std::string& file = o.files[1];
+  const bool cursor = isCursor(file) || (imagesOffered(file, true) == 0 && namesCursor(file));
+  if (!cursor)
+    throw Usage("--hotspot is for cursors, and " + file + " is no cursor file nor a new .cur file");
+  if (o.hotSpot->first >= doc.width || o.hotSpot->second >= doc.height)
+    throw Usage("--hotspot " + std::to_string(o.hotSpot->first) + "," + std::to_string(o.hotSpot->second) +
+                " lies outside the " + std::to_string(doc.width) + " x " + std::to_string(doc.height) +
+                " picture");
+}
+
 int run(const Options& o) {
   if (o.command == "list") {
     listIcon(o.files[0]);
     return 0;
   }
   if (o.command == "extract") {
-    extractIcon(o.files[0], positive(o.files[1], "N"), o.output);
+    if (o.all)
+      extractAll(o.files[0], o.output);
+    else
+      extractIcon(o.files[0], positive(o.files[1], "N"), o.output);
     return 0;
   }
+  if (o.command == "open" && o.pick) checkNamedImages(o.files[0], {*o.pick}, "--pick", false);
+  if (o.command == "save") checkNamedImages(o.files[1], o.deletions, "--delete", true);
   ModuleHost host;
   const std::string module = o.module.empty() ? defaultModule() : o.module;
   host.load(module);
@@ -261,6 +335,9 @@ int run(const Options& o) {
     if (result == 0) writePngDocument(doc, o.output);
   } else {
     delegate::Document doc = readPngDocument(o.files[0], o.mode);
+    checkHotSpot(o, doc);
+    if (!fitsModule(host.pipl(), doc, o.files[0])) return 1;
+    if (o.hotSpot) host.setHotSpot(o.hotSpot->first, o.hotSpot->second);
     result = host.save(doc, o.files[1], o.plainSave,
                        o.inPlace ? ModuleHost::Destination::InPlace : ModuleHost::Destination::Replace);
     printMessageBoxes();

@@ -453,6 +453,11 @@ sdk::Ptr ModuleHost::lockHandle(sdk::Handle h) { return known(h, "lockProc").dat
 
 sdk::OSErr ModuleHost::getProperty(sdk::PIType signature, sdk::PIType key, std::int32_t,
                                    std::intptr_t* simple, sdk::Handle* complex) {
+  if (signature == sdk::kIcofmtSignature && key == sdk::propCursorHotSpot && hotSpot_ && simple != nullptr) {
+    *simple = static_cast<std::intptr_t>(static_cast<std::uint32_t>(hotSpot_->first) << 16 |
+                                         static_cast<std::uint32_t>(hotSpot_->second));
+    return sdk::noErr;
+  }
   if (signature != sdk::kPhotoshopSignature) return sdk::errPlugInPropertyUndefined;
   if (key == sdk::propTitle) {
     if (complex == nullptr) return sdk::paramErr;

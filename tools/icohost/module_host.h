@@ -54,6 +54,10 @@ class ModuleHost {
   // absolute path of the file opened or saved.
   void setTitle(std::string title) { titleOverride_ = std::move(title); }
 
+  // The hot spot the module gets for an image saved into a cursor, through
+  // its own property; without one the module chooses it.
+  void setHotSpot(int x, int y) { hotSpot_ = {x, y}; }
+
   // Handles the module left undisposed at the end of its last operation.
   std::size_t undisposedHandles() const { return undisposed_; }
 
@@ -100,6 +104,7 @@ class ModuleHost {
   sdk::Str255 errorString_{};
   std::string title_;
   std::optional<std::string> titleOverride_;
+  std::optional<std::pair<int, int>> hotSpot_;
   std::size_t undisposed_ = 0;
   bool headerTaken_ = false;
   std::string blockFailure_;
