@@ -121,7 +121,10 @@ std::string processFolder(const std::string& parent) {
       }
     }
     own += '/';
-    ::mkdir(own.c_str(), 0700);
+    // Another process of ours removes the user's folder when it leaves it
+    // empty, maybe between our making it and making ours inside it.
+    for (int attempt = 0; ::mkdir(own.c_str(), 0700) != 0 && errno == ENOENT && attempt < 8; ++attempt)
+      if (userFolder(parent) != user) return {};
     if (!ownPrivateFolder(own.substr(0, own.size() - 1))) return {};
     return own;
   } catch (...) {
