@@ -48,6 +48,14 @@ std::string side(int width, int height) { return std::to_string(width) + "x" + s
 // The directory's 0 stands for 256, and for any larger side it cannot hold.
 bool directorySideFits(uint8_t field, int actual) { return field == 0 ? actual >= 256 : field == actual; }
 
+// "a", "a or b", "a, b or c".
+std::string joinedWithOr(const std::vector<std::string>& items) {
+  std::string out;
+  for (size_t i = 0; i < items.size(); ++i)
+    out += (i == 0 ? "" : i + 1 == items.size() ? " or " : ", ") + items[i];
+  return out;
+}
+
 std::string pngKind(uint8_t colourType) {
   switch (colourType) {
     case 0:
@@ -259,7 +267,8 @@ void Linter::checkImages() {
     if (!directorySideFits(d.Width, e.width) || !directorySideFits(d.Height, e.height))
       add("entry-size", Level::Error, e.number,
           "the directory says " + side(d.Width == 0 ? 256 : d.Width, d.Height == 0 ? 256 : d.Height) +
-              " (0 stands for 256), the image is " + side(e.width, e.height) +
+              (d.Width == 0 || d.Height == 0 ? " (0 stands for 256)" : "") + ", the image is " +
+              side(e.width, e.height) +
               ": Windows chooses images by the directory and draws this one at the wrong size");
     // A cursor's entry holds its hot spot where an icon's holds its depth.
     if (!cursor_ && d.BitCount != 0 && d.BitCount != e.bits)
@@ -307,13 +316,12 @@ void Linter::checkSizes() {
                        [&](const Entry& e) { return e.read && e.width == w && e.height == h; });
   };
   if (std::none_of(entries_.begin(), entries_.end(), [](const Entry& e) { return e.read; })) return;
-  std::string missing;
-  int count = 0;
+  std::vector<std::string> missing;
   for (int s : {16, 32, 48})
-    if (!has(s, s)) missing += std::string(count++ == 0 ? "" : ", ") + side(s, s);
-  if (count > 0)
+    if (!has(s, s)) missing.push_back(side(s, s));
+  if (!missing.empty())
     add("sizes-small", Level::Warning, 0,
-        "no " + missing +
+        "no " + joinedWithOr(missing) +
             " image: Windows scales another size down for its small icons (lists, title "
             "bars, the taskbar), which looks blurred");
   if (!has(256, 256))
