@@ -1,6 +1,7 @@
 #include "check.h"
 
 #include <cstdio>
+#include <filesystem>
 
 #include "base/errors.h"
 #include "base/limits.h"
@@ -11,20 +12,29 @@ namespace icofmt::icohost {
 
 namespace {
 
-// A file's bytes, refused past the largest icon any command reads.
+lint::Finding unreadable(std::string why) {
+  return {"file-unreadable", lint::Level::Error, 0, std::move(why)};
+}
+
+// A file's bytes, refused past the largest icon any command reads. Only
+// regular files are opened: a pipe would wait for a writer forever.
 std::vector<lint::Finding> checkFile(const std::string& file) {
+  std::error_code error;
+  const auto status = std::filesystem::status(file, error);
+  if (!error && !std::filesystem::is_regular_file(status))
+    return {unreadable("it is no file that can be read (a folder, a pipe or a device)")};
   std::vector<uint8_t> bytes;
   try {
     TFileStream stream(file, TFileStream::Mode::OpenRead);
     const int64_t size = stream.Size();
     if (size < 0 || static_cast<uint64_t>(size) > limits::kDestinationFileMax)
-      return {{"file-unreadable", lint::Level::Error, 0,
-               "the file is larger than the " + std::to_string(limits::kDestinationFileMax >> 20) +
-                   " MiB icohost reads"}};
+      return {unreadable("the file is larger than the " + std::to_string(limits::kDestinationFileMax >> 20) +
+                         " MiB icohost reads")};
     bytes.resize(static_cast<size_t>(size));
-    if (stream.Read(bytes.data(), size) != size) throw StreamError("the file cannot be read whole");
+    if (size > 0 && stream.Read(bytes.data(), size) != size)
+      throw StreamError("the file cannot be read whole");
   } catch (const Error& e) {
-    return {{"file-unreadable", lint::Level::Error, 0, e.what()}};
+    return {unreadable(e.what())};
   }
   return lint::checkIcon(bytes, file);
 }
