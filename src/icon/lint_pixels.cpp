@@ -124,10 +124,11 @@ void checkBitmapBlock(std::span<const uint8_t> block, int image, bool cursor, st
   }
   const bool maskPresent = rangeFits(colourStart + colourSize, maskSize, block.size());
   if (!maskPresent)
-    add("mask-short", Level::Warning,
+    add("mask-short", Level::Error,
         "the block ends inside its transparency mask (" +
             std::to_string(block.size() - colourStart - colourSize) + " of " + std::to_string(maskSize) +
-            " bytes): Windows refuses such an image, other readers take the missing part as opaque");
+            " bytes): readers that check a block's length refuse the image, others take the missing part "
+            "as opaque");
   const BlockPixels p(block, h, w, ht, bits, paletteColours, maskPresent);
 
   uint64_t beyondPalette = 0, maskedColoured = 0, maskedCount = 0;

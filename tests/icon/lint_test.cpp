@@ -116,7 +116,7 @@ TEST(Lint, EachFaultGivesExactlyItsFinding) {
          e.push_back(image(24));
          e.back().block.pop_back();
        })),
-       {"mask-short warning 5"}},
+       {"mask-short error 5"}},
       {"directory size", one(with([](auto& e) { e[0].width = 0; })), {"entry-size error 1"}},
       {"directory depth", one(with([](auto& e) { e[1].bitCount = 8; })), {"entry-depth warning 2"}},
       {"palette PNG",
