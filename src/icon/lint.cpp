@@ -136,6 +136,7 @@ bool Linter::readDirectory() {
   // entries before it point to: a count larger than the directory makes
   // readers take image bytes for entries.
   uint64_t firstBlock = bytes_.size();
+  int firstBlockImage = 0;  // 0: the end of the file
   const uint32_t looked = std::min<uint32_t>(header.Count, limits::kDirEntriesMax);
   for (uint32_t j = 0; j < looked; ++j) {
     const uint64_t end = kIconHeaderSize + kDirEntrySize * (j + 1);
@@ -145,14 +146,24 @@ bool Linter::readDirectory() {
     e.number = static_cast<int>(j + 1);
     e.record = decodeDirRecord(raw);
     e.offset = loadU32le(raw.data() + 12);
-    if (e.offset >= end) firstBlock = std::min<uint64_t>(firstBlock, e.offset);
+    if (e.offset >= end && e.offset < firstBlock) {
+      firstBlock = e.offset;
+      firstBlockImage = e.number;
+    }
     entries_.push_back(e);
   }
-  if (entries_.size() < looked)
+  if (entries_.size() < looked) {
+    const std::string read = std::to_string(entries_.size());
     add("header-count", Level::Error, 0,
-        "the header counts " + std::to_string(header.Count) + " images, but the directory holds " +
-            std::to_string(entries_.size()) +
-            " entries before the first image: readers take image bytes for the other entries");
+        "the header counts " + std::to_string(header.Count) + " images, whose directory would end at " +
+            std::to_string(kIconHeaderSize + kDirEntrySize * uint64_t{header.Count}) + ", but " +
+            (firstBlockImage == 0
+                 ? "the file ends at " + std::to_string(firstBlock) + ": it holds only " + read +
+                       (entries_.size() == 1 ? " entry" : " entries")
+                 : "the block of image " + std::to_string(firstBlockImage) + " starts at " +
+                       std::to_string(firstBlock) +
+                       ": readers take image bytes for the entries after the first " + read));
+  }
   if (header.Count > limits::kDirEntriesMax && entries_.size() == looked)
     add("entries-ignored", Level::Note, 0,
         "the header counts " + std::to_string(header.Count) + " images: only the first " +
@@ -218,7 +229,7 @@ void Linter::readImages() {
     const uint64_t cost = decodedBlockCost(bytes_.subspan(e.offset, e.record.Size));
     if (cost > budget) {
       add("not-examined", Level::Note, e.number,
-          "the image was not examined: the images before it already hold " +
+          "the image was not examined: with it, the images of this icon would take more than " +
               std::to_string(limits::kContainerDecodedMax >> 20) +
               " MiB decoded, more than this module reads from one icon");
       continue;
