@@ -42,7 +42,7 @@ done
   fail "check --json of the sample: $("$icohost" check --json "$sample")"
 odd="$work/$(printf 'odd\377"\tname.ico')"
 cp "$sample" "$odd"
-"$icohost" check --json "$odd" | /usr/bin/python3 -c 'import json, sys; json.loads(sys.stdin.read())' ||
+"$icohost" check --json "$odd" | /usr/bin/python3 -c 'import json, sys; json.loads(sys.stdin.buffer.read().decode())' ||
   fail "check --json of a name that is no UTF-8 printed no JSON"
 "$icohost" check "$sample" "$work/bad.ico" "$work" >"$work/out"
 [ $? = 1 ] && [ "$(grep -c ': error ' "$work/out")" = 3 ] || fail "check of faulty files: $(cat "$work/out")"
