@@ -1,9 +1,11 @@
-// Any bytes through the icon stream reader, the cursor reader and the writer.
+// Any bytes through the icon stream reader, the cursor reader, the writer and
+// the linter.
 #include <cstdint>
 #include <vector>
 
 #include "base/stream.h"
 #include "icon/advanced_icon.h"
+#include "icon/lint.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace icofmt;
@@ -21,5 +23,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } catch (const std::exception&) {
     // The cursor reader reports a bad image to its caller.
   }
+  lint::checkIcon({data, size}, "favicon.ico");
   return 0;
 }

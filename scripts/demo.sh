@@ -73,4 +73,7 @@ for ((n = 1; n <= count; n++)); do
   echo "image $n opened as $out/ring-open-$n.png"
 done
 echo
+echo "== What Windows and other readers would stumble on in both icons (icohost check)"
+"$icohost" check samples/sample.ico "$icon"
+echo
 echo "Results are in $out"

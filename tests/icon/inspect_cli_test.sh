@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# icohost list and extract on the built-in sample icon.
+# icohost list, extract and check on the built-in sample icon.
 set -u
 icohost=$1 sample=$2
 work=$(mktemp -d)
@@ -34,6 +34,20 @@ for name in sample-1-16x16 sample-2-24x24 sample-3-32x32 sample-4-48x48 sample-5
   cmp -s "$work/all/$name.png" "$work/${name:7:1}.png" || fail "extract --all wrote no $name.png like extract"
 done
 [ "$(ls "$work/all" | wc -l)" = 5 ] || fail "extract --all wrote $(ls "$work/all")"
+
+# check: the sample is clean; what is no icon, or no file, is an error
+# (a folder too, at once), and no file at all is a usage error.
+[ "$("$icohost" check "$sample")" = "$sample: no findings" ] || fail "check of the sample"
+[ "$("$icohost" check --json "$sample")" = "{\"file\":\"$sample\",\"errors\":0,\"warnings\":0,\"notes\":0,\"findings\":[]}" ] ||
+  fail "check --json of the sample: $("$icohost" check --json "$sample")"
+odd="$work/$(printf 'odd\377"\tname.ico')"
+cp "$sample" "$odd"
+"$icohost" check --json "$odd" | /usr/bin/python3 -c 'import json, sys; json.loads(sys.stdin.buffer.read().decode())' ||
+  fail "check --json of a name that is no UTF-8 printed no JSON"
+"$icohost" check "$sample" "$work/bad.ico" "$work" >"$work/out"
+[ $? = 1 ] && [ "$(grep -c ': error ' "$work/out")" = 3 ] || fail "check of faulty files: $(cat "$work/out")"
+"$icohost" check 2>/dev/null
+[ $? = 2 ] || fail "check without a file is a usage error"
 
 [ "$failures" = 0 ] && echo "inspect_cli_test: all passed"
 exit $((failures > 0))

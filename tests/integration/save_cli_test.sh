@@ -27,10 +27,12 @@ same_images() {
   done
 }
 
-# A new icon: one image at the automatic depth, opening to the very pixels.
+# A new icon: one image at the automatic depth, opening to the very pixels,
+# with no fault the linter calls an error.
 run save "$image" "$work/new.ico"
 [ "$("$icohost" list "$work/new.ico")" = "1 24x24, 32 bpp" ] || fail "new icon: $("$icohost" list "$work/new.ico")"
 run open "$work/new.ico" -o "$work/back.png"
+run check "$work/new.ico"
 "$corpus" compare "$work/back.png" "$image" || fail "the saved image does not open as it was"
 clean_tmp "a new icon"
 
@@ -67,6 +69,7 @@ done
 for depth in auto 1 4 8; do
   rm -f "$work/grey.ico"
   run save "$work/grey.png" "$work/grey.ico" --depth $depth
+  run check "$work/grey.ico"
   run extract "$work/grey.ico" 1 -o "$work/grey-back.png"
   /usr/bin/python3 - "$work/grey-back.png" $depth <<'EOF' || fail "a grey ramp saved at $depth bits came back wrong"
 import sys

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Every file of the malformed corpus through icohost: open gives the last
-# readable image or exits 1 when there is none, and a save that adds an image
-# to it succeeds with every readable image kept and nothing left behind.
+# readable image or exits 1 when there is none, check names an error in every
+# file without images and prints JSON, and a save that adds an image to it
+# succeeds with every readable image kept and nothing left behind.
 set -u
 icohost=$1 corpus=$2 image=$3
 work=$(mktemp -d)
@@ -33,6 +34,10 @@ while IFS=$'\t' read -r name outcome images; do
   rm -f "$work/out.png"
   clean_tmp "open $name"
 
+  "$icohost" check --json "$file" >>"$work/checked.json"
+  status=$?
+  [ $status = 1 ] || { [ $status = 0 ] && [ "$outcome" = opened ]; } || fail "$name: check exited $status"
+
   cp "$file" "$work/dest.ico"
   "$icohost" save "$image" "$work/dest.ico" --add --depth 32 2>"$work/err" ||
     { fail "$name: save --add exited $?: $(cat "$work/err")"; continue; }
@@ -49,5 +54,8 @@ while IFS=$'\t' read -r name outcome images; do
   clean_tmp "save into $name"
 done <"$corpus/expected.txt"
 [ "$cases" -gt 50 ] || fail "only $cases cases"
+/usr/bin/python3 -c 'import json, sys; [json.loads(line) for line in sys.stdin]' <"$work/checked.json" ||
+  fail "check --json printed what is no JSON object per line"
+[ "$(wc -l <"$work/checked.json")" = "$cases" ] || fail "check --json printed no line per file"
 echo "$cases cases, $failures failures"
 [ "$failures" = 0 ]

@@ -1,8 +1,10 @@
 // The malformed-icon corpus (make_corpus.py, written before the tests run):
-// every file gives exactly the images its bug class should leave, and the
-// stream reader, the writer and the cursor reader take each without harm.
+// every file gives exactly the images its bug class should leave, the linter
+// names an error in each that no reader takes, and the stream reader, the
+// writer and the cursor reader take each without harm.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -11,6 +13,7 @@
 #include "base/errors.h"
 #include "base/stream.h"
 #include "icon/advanced_icon.h"
+#include "icon/lint.h"
 #include "platform/files.h"
 
 namespace icofmt {
@@ -68,10 +71,15 @@ TEST(MalformedCorpus, EachFileGivesExactlyTheImagesItsCaseLeaves) {
     EXPECT_EQ(fromFile.LoadFromFile(path), c.opened);
     EXPECT_EQ(descriptions(fromFile), c.images);
 
-    // The stream reader (the destination of a save) checks no offsets, so
-    // it may read more; whatever it reads is written and read back alike.
     const auto bytes = platform::readWholeFile(path);
     ASSERT_TRUE(bytes.has_value());
+    const auto findings = lint::checkIcon(*bytes, path);
+    const bool error = std::any_of(findings.begin(), findings.end(),
+                                   [](const lint::Finding& f) { return f.level == lint::Level::Error; });
+    EXPECT_TRUE(c.opened || error) << "the linter names no error in a file no reader takes";
+
+    // The stream reader (the destination of a save) checks no offsets, so
+    // it may read more; whatever it reads is written and read back alike.
     TMemoryStream stream(*bytes);
     TAdvancedIcon fromStream;
     if (fromStream.LoadFromStream(stream)) {

@@ -7,6 +7,7 @@
 #include <regex>
 #include <sstream>
 
+#include "icon/lint.h"
 #include "icon_builders.h"
 #include "pictures.h"
 #include "pixels/png_image.h"
@@ -254,6 +255,14 @@ TEST(MergingIntoOtherIcons, KeepsEveryUntouchedImage) {
     icons.emplace_back("Pillow", readFileBytes(dir.file("pil.ico")));
     EXPECT_EQ(formatsOf(icons.back().second).size(), 4u);
   }
+  // Clean icons of every maker, the module's at every depth too, have no
+  // fault that makes a reader fail.
+  auto expectNoError = [](const Bytes& icon, const std::string& who) {
+    for (const auto& f : lint::checkIcon(icon, who))
+      EXPECT_NE(f.level, lint::Level::Error) << who << " image " << f.image << ": " << f.message;
+  };
+  expectNoError(iconOfEveryDepth(), "icofmt");
+  for (const auto& [who, bytes] : icons) expectNoError(bytes, who);
   int pngs = 0;
   for (const auto& [who, bytes] : icons) pngs += expectUntouchedAfterMerging(bytes, who);
   if (icons.size() > 1) {

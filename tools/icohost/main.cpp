@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/errors.h"
+#include "check.h"
 #include "document_io.h"
 #include "inspect.h"
 #include "module_host.h"
@@ -20,6 +21,7 @@ namespace {
 
 constexpr const char* kUsage = R"(usage:
   icohost info [--module PATH]
+  icohost check FILE... [--json]
   icohost list FILE
   icohost extract FILE N -o OUT.png
   icohost extract FILE --all -o DIR
@@ -31,6 +33,12 @@ constexpr const char* kUsage = R"(usage:
                [--module PATH] [--interactive]
 
 info   shows the property list of the format module.
+check  names what Windows and other readers will stumble on in each icon or
+       cursor FILE, one line per finding: the file, the image (from 1) when
+       the finding concerns one, the level (error: some reader fails or shows
+       it wrongly; warning: some reader or size looks bad; note), a stable
+       code and what happens. --json prints one JSON object per file instead.
+       Exits 1 when any file has an error, else 0; it never changes a file.
 list   lists the images of the icon FILE, one line each: its number from 1,
        then its size and depth, and for a cursor its hot spot.
 extract writes image N (from 1) of the icon FILE as OUT.png, as the module
@@ -88,6 +96,7 @@ struct Options {
   bool interactive = false;
   std::optional<std::string> title;
   bool all = false;
+  bool json = false;
   std::optional<std::pair<int, int>> hotSpot;
 };
 
@@ -157,6 +166,8 @@ Options parse(int argc, char** argv) {
       throw Usage("--interactive needs the Windows build");
 #endif
       o.interactive = true;
+    } else if (a == "--json" && o.command == "check") {
+      o.json = true;
     } else if (a == "--all" && o.command == "extract") {
       o.all = true;
     } else if (a == "--hotspot" && o.command == "save") {
@@ -179,6 +190,7 @@ Options parse(int argc, char** argv) {
     }
   }
   if (o.command == "info" && !o.files.empty()) throw Usage("info takes no file");
+  if (o.command == "check" && o.files.empty()) throw Usage("check needs FILE...");
   if (o.command == "list" && o.files.size() != 1) throw Usage("list needs FILE");
   if (o.command == "extract" && (o.files.size() != (o.all ? 1u : 2u) || o.output.empty()))
     throw Usage("extract needs FILE, N and -o OUT.png, or FILE, --all and -o DIR");
@@ -186,7 +198,7 @@ Options parse(int argc, char** argv) {
     throw Usage("open needs FILE and -o OUT.png");
   if (o.command == "save" && o.files.size() != 2) throw Usage("save needs IMAGE.png and FILE");
   if (o.command != "info" && o.command != "open" && o.command != "save" && o.command != "list" &&
-      o.command != "extract")
+      o.command != "extract" && o.command != "check")
     throw Usage("unknown command " + o.command);
   return o;
 }
@@ -305,6 +317,7 @@ void checkHotSpot(const Options& o, const delegate::Document& doc) {
 }
 
 int run(const Options& o) {
+  if (o.command == "check") return checkFiles(o.files, o.json);
   if (o.command == "list") {
     listIcon(o.files[0]);
     return 0;
