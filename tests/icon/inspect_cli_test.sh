@@ -48,6 +48,14 @@ cp "$sample" "$odd"
 [ $? = 1 ] && [ "$(grep -c ': error ' "$work/out")" = 3 ] || fail "check of faulty files: $(cat "$work/out")"
 "$icohost" check 2>/dev/null
 [ $? = 2 ] || fail "check without a file is a usage error"
+# A pipe is refused at once by every command, never waited on.
+mkfifo "$work/pipe.ico"
+for command in "check $work/pipe.ico" "list $work/pipe.ico" "extract $work/pipe.ico 1 -o $work/p.png" \
+  "open $work/pipe.ico -o $work/p.png" "save $work/1.png $work/pipe.ico"; do
+  # shellcheck disable=SC2086
+  timeout 20 "$icohost" $command >/dev/null 2>&1
+  [ $? = 1 ] || fail "$command on a pipe did not fail at once"
+done
 
 [ "$failures" = 0 ] && echo "inspect_cli_test: all passed"
 exit $((failures > 0))

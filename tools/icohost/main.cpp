@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -316,8 +317,23 @@ void checkHotSpot(const Options& o, const delegate::Document& doc) {
                 " picture");
 }
 
+// Files the command reads must be regular files: opening a pipe waits for a
+// writer for ever, and a device never ends.
+void requireRegularFiles(const Options& o) {
+  std::vector<std::string> inputs;
+  if (o.command == "list" || o.command == "extract" || o.command == "open") inputs = {o.files[0]};
+  if (o.command == "save") inputs = {o.files[0], o.files[1]};
+  for (const std::string& file : inputs) {
+    std::error_code error;
+    const auto status = std::filesystem::status(file, error);
+    if (!error && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+      throw std::runtime_error(file + " is no file that can be read (a folder, a pipe or a device)");
+  }
+}
+
 int run(const Options& o) {
   if (o.command == "check") return checkFiles(o.files, o.json);
+  requireRegularFiles(o);
   if (o.command == "list") {
     listIcon(o.files[0]);
     return 0;
