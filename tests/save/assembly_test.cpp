@@ -156,46 +156,18 @@ TEST(AddBitmapToIconStream, MakesEachSmallerSizeByTheSameMergeRule) {
   // A blue 48 x 24 face inside a 64 x 32 picture whose transparent pixels hide magenta.
   const Source s = rgbSource(
       64, 32, [](int x, int y) { return x >= 8 && x < 56 && y >= 4 && y < 28 ? 0x0000FFFFu : 0xFF00FF00u; });
+  const std::vector<int32_t> sizes{16, 48, 64, 128};
+  // Automatic: 32 bits; sizes not below the picture skipped; no image is as
+  // high as the first is wide, so the order stays as merged.
+  Bytes out;
+  EXPECT_EQ(AddBitmapToIconStream(&s.bitmap, &s.mask, &out, 0, false, kMergeReplaceExact, {}, sizes), 0);
+  EXPECT_EQ(formatsOf(out), (std::vector<Format>{{64, 32, 32}, {16, 16, 32}, {48, 48, 32}}));
+  // 16 replaced in place, 48 added and sorted.
   const Bytes destination = iconOf({entry(16, 16, 8), entry(48, 48, 32)});
-  struct Case {
-    const char* name;
-    const Bytes& destination;
-    int depth, mode;
-    std::vector<Format> formats;
-    int32_t position;
-  };
-  const Bytes none;
-  const Case cases[] = {
-      // No image is as high as the first is wide: the order stays.
-      {"automatic: 32 bits, sizes not below the picture skipped",
-       none,
-       0,
-       kMergeReplaceExact,
-       {{64, 32, 32}, {16, 16, 32}, {48, 48, 32}},
-       0},
-      {"16 replaced in place, 48 added and sorted",
-       destination,
-       8,
-       kMergeReplaceExact,
-       {{48, 48, 8}, {16, 16, 8}, {48, 48, 32}, {64, 32, 8}},
-       3},
-      {"added beside the same formats",
-       destination,
-       8,
-       kMergeAdd,
-       {{48, 48, 8}, {16, 16, 8}, {48, 48, 32}, {64, 32, 8}, {16, 16, 8}},
-       3},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    Bytes out = c.destination;
-    EXPECT_EQ(AddBitmapToIconStream(&s.bitmap, &s.mask, &out, c.depth, false, c.mode, {}, {16, 48, 64, 128}),
-              c.position);
-    EXPECT_EQ(formatsOf(out), c.formats);
-    if (c.mode == kMergeReplaceExact && !c.destination.empty()) {
-      EXPECT_NE(rawBlocks(out)[1], rawBlocks(c.destination)[0]);
-    }
-  }
+  out = destination;
+  EXPECT_EQ(AddBitmapToIconStream(&s.bitmap, &s.mask, &out, 8, false, kMergeReplaceExact, {}, sizes), 3);
+  EXPECT_EQ(formatsOf(out), (std::vector<Format>{{48, 48, 8}, {16, 16, 8}, {48, 48, 32}, {64, 32, 8}}));
+  EXPECT_NE(rawBlocks(out)[1], rawBlocks(destination)[0]);
   // Kept in shape and centred; no pixel takes the hidden magenta.
   Bytes icon;
   ASSERT_EQ(AddBitmapToIconStream(&s.bitmap, &s.mask, &icon, 32, false, kMergeAdd, {}, {16}), 0);

@@ -111,7 +111,6 @@ TEST(OptionsForm, SmallerSizesOfferSidesBelowThePictureAndKeepTheChoice) {
            Case{48, 48, {}, {16, 32, 48}, {16, 32}, {16, 32}, true},
            // The shape's longer side counts; 128 stays chosen for a larger picture.
            Case{64, 20, {16, 128}, {24}, {16, 24}, {16, 24, 128}, true},
-           Case{256, 256, {16, 128}, {}, {16, 128}, {16, 128}, true},
            // Cancel changes nothing.
            Case{256, 256, {32}, {64}, {32, 64}, {32}, false},
        }) {
