@@ -7,6 +7,7 @@
 #include "pixels/convert.h"
 #include "pixels/png_image.h"
 #include "pixels/reduce.h"
+#include "pixels/resample.h"
 
 namespace icofmt {
 namespace {
@@ -52,6 +53,18 @@ void BM_ReduceTo8Bit(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_ReduceTo8Bit)->Arg(0)->Arg(1)->Arg(2)->ArgName("kind")->Unit(benchmark::kMillisecond);
+
+// One smaller size of a 256 x 256 photograph-like picture with transparency.
+void BM_ScaleToIconSquare(benchmark::State& state) {
+  const TBitmap src = image(2);
+  TBitmap mask, scaled, scaledMask;
+  MaskFromZeroAlpha(src, mask, 0, false);
+  for (auto _ : state) {
+    ScaleToIconSquare(src, &mask, static_cast<int>(state.range(0)), scaled, scaledMask);
+    benchmark::DoNotOptimize(scaled.Data());
+  }
+}
+BENCHMARK(BM_ScaleToIconSquare)->Arg(16)->Arg(48)->Arg(128)->ArgName("side")->Unit(benchmark::kMillisecond);
 
 void BM_ConvertBitmap(benchmark::State& state) {
   TBitmap src = image(2);

@@ -8,3 +8,8 @@ else()
   find_package(ZLIB REQUIRED)
   find_package(PNG REQUIRED)
 endif()
+
+# stb_image_resize from Debian's libstb-dev: a header, so the Windows builds
+# take it from the build machine as it is (outside MinGW's root).
+find_path(STB_INCLUDE_DIR stb_image_resize.h PATHS /usr/include PATH_SUFFIXES stb NO_CMAKE_FIND_ROOT_PATH
+          REQUIRED)

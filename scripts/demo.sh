@@ -3,7 +3,8 @@
 # sample: the carried PNG module saves and opens it in each mode and the
 # results are compared byte for byte; the sample icon's images are listed and
 # extracted, then opened one by one through the ICO module and written as PNG;
-# then the ICO module is asked to save the sample.
+# then the ICO module is asked to save the sample, and to make the sample's
+# multi-size icon from its largest image.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
@@ -64,6 +65,12 @@ done
 "$icohost" extract samples/sample.ico 5 -o "$out/big.png"
 "$icohost" save "$out/big.png" "$icon" --depth 32 --png --add
 echo "saved the 256 x 256 image as PNG"
+echo
+echo "== One picture, a whole icon: the 256 x 256 image saved with the smaller sizes Windows uses, made on save"
+whole="$out/sample-whole.ico"
+rm -f "$whole"
+"$icohost" save "$out/big.png" "$whole" --png --sizes windows
+"$icohost" list "$whole"
 echo
 echo "== $icon ($(stat -c %s "$icon") bytes), listed and opened back"
 "$icohost" list "$icon"

@@ -7,6 +7,12 @@ ModuleState& moduleState() {
   return state;
 }
 
-void resetModuleState() { moduleState() = ModuleState{}; }
+// The smaller sizes of the options form are the user's standing choice: they
+// stay while the module stays loaded, as the carried module's PNG options do.
+void resetModuleState() {
+  std::vector<std::int32_t> sizes = std::move(moduleState().saveChoices.smallerSizes);
+  moduleState() = ModuleState{};
+  moduleState().saveChoices.smallerSizes = std::move(sizes);
+}
 
 }  // namespace icofmt::host

@@ -72,7 +72,8 @@ struct ModuleState {
   save::ColourTables savedTables;
   std::int32_t proposedDepth = 0;
   TListByte distinctIndices;
-  // What the user chose in the options form.
+  // What the user chose in the options form; resetModuleState keeps its
+  // smaller sizes.
   save::SaveChoices saveChoices;
 };
 

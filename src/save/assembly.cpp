@@ -6,6 +6,7 @@
 #include <exception>
 #include <memory>
 
+#include "base/errors.h"
 #include "base/stream.h"
 #include "icon/advanced_icon.h"
 #include "pixels/bitmap.h"
@@ -13,6 +14,7 @@
 #include "pixels/convert.h"
 #include "pixels/png_image.h"
 #include "pixels/reduce.h"
+#include "pixels/resample.h"
 #include "platform/message_box.h"
 
 namespace icofmt::save {
@@ -57,14 +59,15 @@ THotSpot followedHotSpot(const TSubIconList& images, int32_t replaced, const TSu
   return ScaleHotSpot(nearest->HotSpot(), nearest->Width(), nearest->Height(), image.Width(), image.Height());
 }
 
-// Steps shared by the bitmap and PNG sources once the destination is loaded:
-// the new image at its depth, merged, and the merged icon written.
-int32_t mergeInto(TAdvancedIcon& destination, const TBitmap& source, const TBitmap* mask, Bytes* iconStream,
-                  int32_t depth, bool packed, int32_t mergeMode, const CursorHints& cursor) {
+// The new image at its depth, merged into the destination: in place of the
+// first image of its format, or added and the images sorted. The image
+// merged, or null.
+const TSubIcon* mergeImage(TAdvancedIcon& destination, const TBitmap& source, const TBitmap* mask,
+                           int32_t depth, bool packed, int32_t mergeMode, const CursorHints& cursor) {
   TAdvancedIcon holder;
   const int s = source.Bits();
   const int d = depth == 0 ? ChooseAutomaticDepth(source) : depth;
-  if (!isIconDepth(d)) return -1;
+  if (!isIconDepth(d)) return nullptr;
   if (s != d) {
     TBitmap colour;
     TBitmap converted = NewMaskBitmap();
@@ -77,7 +80,7 @@ int32_t mergeInto(TAdvancedIcon& destination, const TBitmap& source, const TBitm
   }
 
   TSubIcon* image = holder.Images().Items(0);
-  if (image == nullptr) return -1;
+  if (image == nullptr) return nullptr;
   if (image->Width() == kPackedSide && image->Height() == image->Width()) image->SetPacked(packed);
 
   auto& images = destination.Images();
@@ -93,8 +96,43 @@ int32_t mergeInto(TAdvancedIcon& destination, const TBitmap& source, const TBitm
     images.TakeFrom(&holder, 0);
     SortIconImages(destination);
   }
+  return image;
+}
 
-  const int32_t p = images.IndexOf(image);
+// Each chosen side smaller than the picture, made from its pixels and merged
+// by the same rule as the picture itself. A hot spot the host gave for the
+// picture moves with it into each smaller image.
+void mergeSmallerSizes(TAdvancedIcon& destination, const TBitmap& source, const TBitmap* mask, int32_t depth,
+                       int32_t mergeMode, const CursorHints& cursor, const std::vector<int32_t>& sides) {
+  const int32_t largest = std::max(source.Width(), source.Height());
+  for (int32_t side : sides) {
+    if (side < 1 || side >= largest) continue;
+    TBitmap scaled;
+    TBitmap scaledMask = NewMaskBitmap();
+    ScaleToIconSquare(source, mask, side, scaled, scaledMask);
+    CursorHints hints = cursor;
+    if (cursor.hotSpot) {
+      int w = 0;
+      int h = 0;
+      FitWithin(source.Width(), source.Height(), side, side, w, h);
+      const THotSpot within = ScaleHotSpot(*cursor.hotSpot, source.Width(), source.Height(), w, h);
+      hints.hotSpot = THotSpot{static_cast<uint16_t>(within.X + (side - w) / 2),
+                               static_cast<uint16_t>(within.Y + (side - h) / 2)};
+    }
+    if (mergeImage(destination, scaled, &scaledMask, depth, false, mergeMode, hints) == nullptr)
+      throw InvalidImage();
+  }
+}
+
+// Steps shared by the bitmap and PNG sources once the destination is loaded:
+// the new image and its smaller sizes merged, and the merged icon written.
+int32_t mergeInto(TAdvancedIcon& destination, const TBitmap& source, const TBitmap* mask, Bytes* iconStream,
+                  int32_t depth, bool packed, int32_t mergeMode, const CursorHints& cursor,
+                  const std::vector<int32_t>& smallerSizes) {
+  const TSubIcon* image = mergeImage(destination, source, mask, depth, packed, mergeMode, cursor);
+  if (image == nullptr) return -1;
+  mergeSmallerSizes(destination, source, mask, depth, mergeMode, cursor, smallerSizes);
+  const int32_t p = destination.Images().IndexOf(image);
   if (p < 0 || iconStream == nullptr) return p;
   // Written aside first: a merged icon that cannot be written leaves the
   // stream with its previous bytes instead of empty.
@@ -159,19 +197,21 @@ bool SortIconImages(TAdvancedIcon& icon) {
 }
 
 int32_t AddBitmapToIconStream(const TBitmap* source, const TBitmap* mask, Bytes* iconStream, int32_t depth,
-                              bool packed, int32_t mergeMode, const CursorHints& cursor) {
+                              bool packed, int32_t mergeMode, const CursorHints& cursor,
+                              const std::vector<int32_t>& smallerSizes) {
   if (source == nullptr) return -1;
   try {
     TAdvancedIcon destination;
     loadIcon(destination, iconStream);
-    return mergeInto(destination, *source, mask, iconStream, depth, packed, mergeMode, cursor);
+    return mergeInto(destination, *source, mask, iconStream, depth, packed, mergeMode, cursor, smallerSizes);
   } catch (const std::exception&) {
     return -1;
   }
 }
 
 int32_t AddPNGStreamToIconStream(const Bytes* pngStream, Bytes* iconStream, int32_t depth, bool packed,
-                                 int32_t mergeMode, const CursorHints& cursor) {
+                                 int32_t mergeMode, const CursorHints& cursor,
+                                 const std::vector<int32_t>& smallerSizes) {
   if (pngStream == nullptr) return -1;
   try {
     TAdvancedIcon destination;
@@ -181,7 +221,7 @@ int32_t AddPNGStreamToIconStream(const Bytes* pngStream, Bytes* iconStream, int3
     TBitmapFix32 colour;
     TBitmap mask = NewMaskBitmap();
     SplitPng(png, colour, mask, kAlphaThreshold);
-    return mergeInto(destination, colour, &mask, iconStream, depth, packed, mergeMode, cursor);
+    return mergeInto(destination, colour, &mask, iconStream, depth, packed, mergeMode, cursor, smallerSizes);
   } catch (const std::exception&) {
     return -1;
   }
@@ -205,8 +245,9 @@ WriteOutcome assembleFromSource(const SourcePair& source, const Bytes& destinati
     // Deletions made in the form count whether it closes with Ok or Cancel;
     // a merge that fails writes what the form left.
     if (showOptions(out.bytes, choices, out.errorFlag)) {
-      out.newImageIndex = AddBitmapToIconStream(source.bitmap, source.mask, &out.bytes, choices.depth,
-                                                choices.pngCompression, choices.mergeMode, cursor);
+      out.newImageIndex =
+          AddBitmapToIconStream(source.bitmap, source.mask, &out.bytes, choices.depth, choices.pngCompression,
+                                choices.mergeMode, cursor, choices.smallerSizes);
       // The icon is written as the form left it, but a save that did not add
       // the image is no success.
       if (out.newImageIndex < 0) out.errorFlag = 1;
@@ -227,7 +268,7 @@ WriteOutcome assembleFromPng(const Bytes* pngReadBack, const Bytes& destinationC
     if (!showOptions(out.bytes, choices, out.errorFlag)) return out;
     // This path keeps the PNG's own colours at 8 bits whatever depth was chosen.
     out.newImageIndex = AddPNGStreamToIconStream(pngReadBack, &out.bytes, 8, choices.pngCompression,
-                                                 choices.mergeMode, cursor);
+                                                 choices.mergeMode, cursor, choices.smallerSizes);
     if (out.newImageIndex >= 0) return out;
     platform::messageBox("Error in plugin module: procedure AddPNGStreamToIconStream", "Error",
                          platform::MessageButtons::Ok);

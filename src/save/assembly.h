@@ -45,14 +45,19 @@ bool SortIconImages(TAdvancedIcon& icon);
 // only. mergeMode kMergeReplaceExact puts the image in place of the first
 // image of its size and depth (no sorting), otherwise it is added and the
 // images sorted. An empty or unreadable iconStream is an icon without images.
+// Each side of smallerSizes below the source's larger side is then made from
+// the source (ScaleToIconSquare), converted at depth (0: the automatic depth
+// of its own pixels) and merged by the same rule; other sides are skipped.
 // Returns the new image's position, or -1 with iconStream unchanged (the
 // previous bytes are kept also when the merged icon cannot be written).
 std::int32_t AddBitmapToIconStream(const TBitmap* source, const TBitmap* mask, Bytes* iconStream,
                                    std::int32_t depth, bool packed, std::int32_t mergeMode,
-                                   const CursorHints& cursor = {});
+                                   const CursorHints& cursor = {},
+                                   const std::vector<std::int32_t>& smallerSizes = {});
 // The same for an image given as PNG bytes (alpha below 80 transparent).
 std::int32_t AddPNGStreamToIconStream(const Bytes* pngStream, Bytes* iconStream, std::int32_t depth,
-                                      bool packed, std::int32_t mergeMode, const CursorHints& cursor = {});
+                                      bool packed, std::int32_t mergeMode, const CursorHints& cursor = {},
+                                      const std::vector<std::int32_t>& smallerSizes = {});
 
 // The hot spot (x, y) of an image w x h moved to an image newW x newH: the
 // same point of the picture, the centre of its pixel scaled, inside the image.

@@ -1,5 +1,6 @@
 #include "save/options_form.h"
 
+#include <algorithm>
 #include <array>
 #include <exception>
 #include <stdexcept>
@@ -25,6 +26,12 @@ constexpr std::array<int, 6> kItemDepths{0, 1, 4, 8, 24, 32};
 constexpr int kPngSide = 256;
 constexpr int kButtonsTopCompact = 56;
 constexpr int kButtonsTopExpanded = 212;
+constexpr int kSizesTop = 244;
+constexpr int kSizeStep = 74;
+
+bool chosen(const std::vector<int32_t>& sizes, int32_t side) {
+  return std::find(sizes.begin(), sizes.end(), side) != sizes.end();
+}
 
 Control label(const char* name, std::string caption, int left, int top, int width) {
   return makeControl(ControlKind::Label, name, std::move(caption), left, top, width, 13);
@@ -130,6 +137,26 @@ void TFormOptSave::addControls() {
   Control png = makeControl(ControlKind::CheckBox, "ChkB2", "PNG compression for Vista", 304, 152, 145, 17);
   png.tabOrder = 5;
   form_.add(std::move(png));
+  addSmallerSizes();
+}
+
+// Below the rest of the expanded layout, so every other control keeps its
+// place. A side not smaller than the picture would be no smaller size.
+void TFormOptSave::addSmallerSizes() {
+  form_.add(label("Label10", "Also save smaller sizes :", 8, kSizesTop, 130));
+  const int32_t largest = std::max(input_.width, input_.height);
+  int order = 8;
+  int left = 8;
+  for (int32_t side : kSmallerSizes) {
+    const std::string name = smallerSizeControl(side);
+    const std::string caption = std::to_string(side) + "x" + std::to_string(side);
+    Control box = makeControl(ControlKind::CheckBox, name.c_str(), caption, left, kSizesTop + 16, 60, 17);
+    box.enabled = side < largest;
+    box.checked = box.enabled && chosen(choices_.smallerSizes, side);
+    box.tabOrder = order++;
+    form_.add(std::move(box));
+    left += kSizeStep;
+  }
 }
 
 platform::Control& TFormOptSave::control(const char* name) {
@@ -137,6 +164,8 @@ platform::Control& TFormOptSave::control(const char* name) {
   if (c == nullptr) throw std::logic_error(std::string("no control ") + name);
   return *c;
 }
+
+std::string smallerSizeControl(int32_t side) { return "ChkSize" + std::to_string(side); }
 
 std::string formatText(int32_t width, int32_t height, int depth) {
   return std::to_string(width) + "x" + std::to_string(height) + "x" + std::to_string(depth) + "bpp";
@@ -206,6 +235,13 @@ void TFormOptSave::B_OkClick() {
   choices_.mergeMode = control("ChkB3").checked ? kMergeReplaceExact : kMergeAdd;
   choices_.depth = depthOfItem(control("CB2").itemIndex);
   choices_.pngCompression = control("ChkB2").checked;
+  // A side this picture cannot have keeps its choice for the next save.
+  std::vector<int32_t> sizes;
+  for (int32_t side : kSmallerSizes) {
+    const Control& box = control(smallerSizeControl(side).c_str());
+    if (box.enabled ? box.checked : chosen(choices_.smallerSizes, side)) sizes.push_back(side);
+  }
+  choices_.smallerSizes = std::move(sizes);
 }
 
 void TFormOptSave::B_DeleteClick() {

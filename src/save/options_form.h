@@ -15,7 +15,7 @@ namespace icofmt::save {
 // and expanded ("Advanced": preview, list, depth and check boxes).
 inline constexpr int kOptionsHeightShown = 108;
 inline constexpr int kOptionsHeightCompact = 115;
-inline constexpr int kOptionsHeightExpanded = 271;
+inline constexpr int kOptionsHeightExpanded = 315;
 
 // Depth list items: "auto", "1 bpp", "4 bpp", "8 bpp",
 // "24 bpp (not recommended)", "32 bpp".
@@ -24,6 +24,9 @@ inline constexpr int kDepthItemAuto = 0;
 int depthOfItem(int item);
 // The item of a depth, or -1 for a depth without one.
 int itemOfDepth(int depth);
+// The check box of a side of kSmallerSizes under "Also save smaller sizes":
+// "ChkSize16".
+std::string smallerSizeControl(std::int32_t side);
 // The format line: "32x32x8bpp".
 std::string formatText(std::int32_t width, std::int32_t height, int depth);
 
@@ -37,7 +40,8 @@ struct OptionsInput {
 class TFormOptSave {
  public:
   // assemblyBuffer: the icon bytes the list shows and deletions change; it
-  // must outlive the form. choices receives the results on Ok.
+  // must outlive the form. choices receives the results on Ok; its smaller
+  // sizes are ticked when the form opens.
   TFormOptSave(const OptionsInput& input, std::int32_t proposedDepth,
                std::vector<std::uint8_t>& assemblyBuffer, SaveChoices& choices);
   // The handlers hold this form's address.
@@ -57,6 +61,7 @@ class TFormOptSave {
 
  private:
   void addControls();
+  void addSmallerSizes();
   void fillList();
 
   platform::Form form_;

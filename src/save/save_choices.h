@@ -2,12 +2,17 @@
 // What the save options form hands to the assembly. The values outlive one
 // save while the module stays loaded; the assembly reads them only after the
 // form closed with Ok.
+#include <array>
 #include <cstdint>
+#include <vector>
 
 namespace icofmt::save {
 
 inline constexpr std::int32_t kMergeReplaceExact = 0;
 inline constexpr std::int32_t kMergeAdd = 1;
+
+// The sides offered under "Also save smaller sizes", smallest first.
+inline constexpr std::array<std::int32_t, 6> kSmallerSizes{16, 24, 32, 48, 64, 128};
 
 struct SaveChoices {
   std::int32_t mergeMode = kMergeReplaceExact;
@@ -15,6 +20,9 @@ struct SaveChoices {
   std::int32_t depth = 0;
   // Store a 256 x 256 image as a PNG block.
   bool pngCompression = false;
+  // Sides of kSmallerSizes also made from the picture, ascending. Sides not
+  // smaller than the picture are made for no save but stay chosen for the next.
+  std::vector<std::int32_t> smallerSizes;
 };
 
 }  // namespace icofmt::save

@@ -157,7 +157,22 @@ sys.stdout.buffer.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBB
 expect_refusal 1 "the module takes images up to 256 × 256 (its property list); $work/big.png is 512 × 512" \
   save "$work/big.png" "$work/u.ico"
 cmp -s "$sample" "$work/u.ico" || fail "a refused save changed the destination"
+expect_refusal 2 "--sizes 32 is larger than the 24 x 24 picture" save "$image" "$work/u.ico" --sizes 16,32
 clean_tmp "refusals"
+
+# One picture, a whole icon: --fit brings the large picture within 256 x 256,
+# the shorthands take the sizes below it, and a size as large as the picture
+# is the picture itself.
+run save "$work/big.png" "$work/whole.ico" --fit --sizes windows
+[ "$("$icohost" list "$work/whole.ico" | tr '\n' ';')" = \
+  "1 256x256, 32 bpp, packed;2 48x48, 32 bpp;3 32x32, 32 bpp;4 24x24, 32 bpp;5 16x16, 32 bpp;" ] ||
+  fail "--fit --sizes windows: $("$icohost" list "$work/whole.ico")"
+run save "$image" "$work/fav.ico" --sizes favicon --depth 8
+[ "$("$icohost" list "$work/fav.ico" | tr '\n' ';')" = "1 24x24, 256 colors;2 16x16, 256 colors;" ] ||
+  fail "--sizes favicon: $("$icohost" list "$work/fav.ico")"
+run save "$image" "$work/same.ico" --sizes 16,24
+[ "$(count "$work/same.ico")" = 2 ] || fail "--sizes 16,24 of a 24 x 24 picture: $("$icohost" list "$work/same.ico")"
+clean_tmp "smaller sizes"
 
 [ "$failures" = 0 ] && echo "save_cli_test: all passed"
 exit $((failures > 0))

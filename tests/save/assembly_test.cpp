@@ -152,6 +152,45 @@ TEST(AddBitmapToIconStream, KeepsACursorAndGivesTheNewImageAHotSpot) {
   }
 }
 
+TEST(AddBitmapToIconStream, MakesEachSmallerSizeByTheSameMergeRule) {
+  // A blue 48 x 24 face inside a 64 x 32 picture whose transparent pixels hide magenta.
+  const Source s = rgbSource(
+      64, 32, [](int x, int y) { return x >= 8 && x < 56 && y >= 4 && y < 28 ? 0x0000FFFFu : 0xFF00FF00u; });
+  const std::vector<int32_t> sizes{16, 48, 64, 128};
+  // Automatic: 32 bits; sizes not below the picture skipped; no image is as
+  // high as the first is wide, so the order stays as merged.
+  Bytes out;
+  EXPECT_EQ(AddBitmapToIconStream(&s.bitmap, &s.mask, &out, 0, false, kMergeReplaceExact, {}, sizes), 0);
+  EXPECT_EQ(formatsOf(out), (std::vector<Format>{{64, 32, 32}, {16, 16, 32}, {48, 48, 32}}));
+  // 16 replaced in place, 48 added and sorted.
+  const Bytes destination = iconOf({entry(16, 16, 8), entry(48, 48, 32)});
+  out = destination;
+  EXPECT_EQ(AddBitmapToIconStream(&s.bitmap, &s.mask, &out, 8, false, kMergeReplaceExact, {}, sizes), 3);
+  EXPECT_EQ(formatsOf(out), (std::vector<Format>{{48, 48, 8}, {16, 16, 8}, {48, 48, 32}, {64, 32, 8}}));
+  EXPECT_NE(rawBlocks(out)[1], rawBlocks(destination)[0]);
+  // Kept in shape and centred; no pixel takes the hidden magenta.
+  Bytes icon;
+  ASSERT_EQ(AddBitmapToIconStream(&s.bitmap, &s.mask, &icon, 32, false, kMergeAdd, {}, {16}), 0);
+  TAdvancedIcon read;
+  ASSERT_TRUE(loadIcon(icon, read));
+  const Bytes rgba = icotest::rgbaOf(icotest::exported(*read.Images().Items(1)));
+  ASSERT_EQ(rgba.size(), 16u * 16 * 4);
+  for (size_t i = 0; i < rgba.size(); i += 4) {
+    const size_t row = i / 64, column = i / 4 % 16;
+    const bool face = row >= 6 && row < 10 && column >= 4 && column < 12;
+    const bool outside = row < 4 || row >= 12;
+    SCOPED_TRACE(testing::Message() << column << "," << row);
+    EXPECT_EQ(rgba[i], 0);
+    EXPECT_EQ(rgba[i + 1], 0);
+    if (face || outside) {
+      EXPECT_EQ(rgba[i + 3], face ? 255 : 0);
+    }
+    if (rgba[i + 3] != 0) {
+      EXPECT_GE(rgba[i + 2], 250);
+    }
+  }
+}
+
 TEST(AddBitmapToIconStream, StoresOnlyA256SquareAsPng) {
   struct Case {
     int w, h, depth;
@@ -254,7 +293,7 @@ TEST(Assembly, WritesTheMergedIconOrWhatTheFormLeftAndRestoresTheDestinationOnFa
   const Bytes destination = iconOf({entry(16, 16, 4), entry(32, 32, 8), entry(48, 48, 32)});
   const Source s = indexed32(20);
   const SourcePair built{&s.bitmap, &s.mask, true};
-  const SaveChoices add{kMergeAdd, 8, false};
+  const SaveChoices add{kMergeAdd, 8, false, {}};
   SaveChoices choices;
 
   auto out = assembleFromSource(built, destination, 0, choices, fakeForm(true, true, add));
@@ -295,7 +334,7 @@ TEST(Assembly, WritesTheMergedIconOrWhatTheFormLeftAndRestoresTheDestinationOnFa
 
 TEST(Assembly, PngFallbackReportsAFailedMergeAndRestoresTheDestination) {
   const Bytes destination = iconOf({entry(16, 16, 4), entry(32, 32, 8)});
-  const SaveChoices add{kMergeAdd, 32, false};
+  const SaveChoices add{kMergeAdd, 32, false, {}};
   SaveChoices choices;
   const Bytes png = icotest::pngBlock(24, 24);
 

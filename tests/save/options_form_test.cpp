@@ -35,7 +35,8 @@ struct FormRun {
 };
 
 FormRun show(const OptionsInput& input, int32_t proposed, Bytes destination, std::vector<Action> actions,
-             bool confirm = true, std::vector<platform::MessageAnswer> answers = {}) {
+             bool confirm = true, std::vector<platform::MessageAnswer> answers = {},
+             std::vector<int32_t> sizesBefore = {}) {
   platform::scripted::reset();
   platform::scripted::setUserActions(std::move(actions));
   platform::scripted::setConfirmUnscripted(confirm);
@@ -46,6 +47,7 @@ FormRun show(const OptionsInput& input, int32_t proposed, Bytes destination, std
   run.proposed = proposed;
   Bytes assembly;
   run.choices.depth = -1;
+  run.choices.smallerSizes = std::move(sizesBefore);
   run.ok = ShowOptions(input, run.proposed, run.destination, assembly, run.errorFlag, run.choices);
   return run;
 }
@@ -96,6 +98,37 @@ TEST(OptionsForm, AutoNeverStaysSelectedAndNoSelectionMeansAutomatic) {
   run = show({"a.ico", 32, 32, 3}, 0, {}, {});
   EXPECT_EQ(in(run, "CB2").itemIndex, -1);
   EXPECT_EQ(run.choices.depth, 0);
+}
+
+TEST(OptionsForm, SmallerSizesOfferSidesBelowThePictureAndKeepTheChoice) {
+  struct Case {
+    int w, h;
+    std::vector<int32_t> before, ticked, shownTicked, after;
+    bool ok;
+  };
+  for (const Case& c : {
+           // 48 and up are disabled: ticking 48 does nothing.
+           Case{48, 48, {}, {16, 32, 48}, {16, 32}, {16, 32}, true},
+           // The shape's longer side counts; 128 stays chosen for a larger picture.
+           Case{64, 20, {16, 128}, {24}, {16, 24}, {16, 24, 128}, true},
+           // Cancel changes nothing.
+           Case{256, 256, {32}, {64}, {32, 64}, {32}, false},
+       }) {
+    SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h));
+    std::vector<Action> actions;
+    for (int32_t side : c.ticked) actions.push_back({Action::Kind::Check, smallerSizeControl(side), -1});
+    if (!c.ok) actions.push_back({Action::Kind::Escape, "", -1});
+    const FormRun run = show({"a.ico", c.w, c.h, 3}, 32, threeImages(), actions, true, {}, c.before);
+    EXPECT_EQ(run.ok, c.ok);
+    std::vector<int32_t> shown;
+    for (int32_t side : kSmallerSizes) {
+      const platform::Control& box = in(run, smallerSizeControl(side).c_str());
+      EXPECT_EQ(box.enabled, side < std::max(c.w, c.h)) << side;
+      if (box.checked) shown.push_back(side);
+    }
+    EXPECT_EQ(shown, c.shownTicked);
+    EXPECT_EQ(run.choices.smallerSizes, c.after);
+  }
 }
 
 TEST(OptionsForm, DeletionsCountOnCancelAndTheLastImageAlwaysStays) {
@@ -164,6 +197,8 @@ TEST(OptionsForm, ListsAndPreviewsTheDestinationAndSwitchesLayout) {
   EXPECT_EQ(run.seen.height, kOptionsHeightExpanded);
   EXPECT_EQ(in(run, "B_Ok").top, 212);
   EXPECT_EQ(in(run, "btAbout").top, 211);
+  EXPECT_EQ(in(run, "Label10").caption, "Also save smaller sizes :");
+  EXPECT_EQ(in(run, "ChkSize128").caption, "128x128");
   EXPECT_EQ(run.seen.frames, (std::vector<platform::Rect>{{7, 103, 137, 233}}));
   const platform::Picture& p = in(run, "Im").picture;
   ASSERT_EQ(p.width, 24);

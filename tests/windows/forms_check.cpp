@@ -330,6 +330,9 @@ void optionsForm(const std::string& icon, const std::string& shots) {
   std::int32_t proposed = 32;
   std::int16_t errorFlag = 0;
   save::SaveChoices choices;
+  // 16 chosen in an earlier save: ticked; 24 offered; 32 and up are no
+  // smaller sizes of a 32 x 32 picture.
+  choices.smallerSizes = {16};
   Inspection seen{"ICO options", {{0, shots + "/options-compact.png"}, {1, shots + "/options-expanded.png"}}};
   // Each action's result is inspected before the next: Advanced on, the
   // depth with the longest name, a line ticked and deleted, Advanced off,
@@ -348,6 +351,7 @@ void optionsForm(const std::string& icon, const std::string& shots) {
                                      : ModalResult::Cancel;
                         });
   WCHECK(r == ModalResult::Cancel, "options form: Escape gives %d", static_cast<int>(r));
+  WCHECK(choices.smallerSizes == std::vector<std::int32_t>{16}, "options form: Cancel changed the sizes");
   // The about box took one Escape; the form it came from, enabled again, the
   // other.
   WCHECK(seen.count == 7, "options form inspected %d times", seen.count);

@@ -49,7 +49,8 @@ PY
 
   for case in "ring.png:auto" "ring.png:1" "ring.png:4" "ring.png:8" "ring.png:24" "ring.png:32" \
       "big.png:auto:--png" "big.png:1:--png" "big.png:4:--png" "big.png:8:--png" "big.png:24:--png" \
-      "big.png:32:--png" "big.png:32:--no-png:--add" "ring.png:8:--delete:1,3"; do
+      "big.png:32:--png" "big.png:32:--no-png:--add" "ring.png:8:--delete:1,3" \
+      "big.png:auto:--png:--sizes:16,24,32,48,64,128" "big.png:8:--sizes:windows:--add"; do
     IFS=: read -r image depth flags <<<"$case"
     flags=${flags//:/ }
     [ "$image" = big.png ] && source="$work/big.png" || source="$src/samples/$image"

@@ -5,6 +5,7 @@
 #include <map>
 
 #include "module_host.h"
+#include "pixels/resample.h"
 #include "platform/files.h"
 
 namespace icofmt::icohost {
@@ -146,6 +147,35 @@ Document readPngDocument(const std::string& path, std::optional<int> forcedMode)
   png.LoadFromMemory(*bytes);
   Document doc = delegate::documentFromPng(png, delegate::kAllModes, true);
   return forcedMode ? convert(doc, *forcedMode) : doc;
+}
+
+Document fitDocument(const Document& doc, int maxWidth, int maxHeight, std::optional<int> forcedMode) {
+  if (doc.width <= maxWidth && doc.height <= maxHeight) return forcedMode ? convert(doc, *forcedMode) : doc;
+  RgbaPicture picture;
+  picture.width = doc.width;
+  picture.height = doc.height;
+  picture.pixels.resize(static_cast<std::size_t>(doc.width) * static_cast<std::size_t>(doc.height) * 4);
+  std::uint8_t* at = picture.pixels.data();
+  for (int y = 0; y < doc.height; ++y)
+    for (int x = 0; x < doc.width; ++x, at += 4) rgbaAt(doc, x, y, at);
+  int width = 0;
+  int height = 0;
+  FitWithin(doc.width, doc.height, maxWidth, maxHeight, width, height);
+  const RgbaPicture scaled = ResampleRgba(picture, width, height);
+
+  Document out;
+  out.mode = delegate::kModeRgb;
+  out.width = width;
+  out.height = height;
+  const bool alpha = hasTransparency(doc);
+  out.planes = alpha ? 4 : 3;
+  out.alphaPlane = alpha ? 3 : -1;
+  out.pixels.resize(out.rowBytes() * static_cast<std::size_t>(height));
+  const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+  for (std::size_t i = 0; i < pixels; ++i)
+    std::copy_n(scaled.pixels.data() + 4 * i, out.planes,
+                out.pixels.data() + static_cast<std::size_t>(out.planes) * i);
+  return forcedMode ? convert(out, *forcedMode) : out;
 }
 
 void writePngDocument(const Document& doc, const std::string& path) {

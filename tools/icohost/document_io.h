@@ -12,6 +12,13 @@ namespace icofmt::icohost {
 // image that the forced mode cannot hold) or InvalidImage.
 delegate::Document readPngDocument(const std::string& path, std::optional<int> forcedMode);
 
+// The document scaled down to fit maxWidth x maxHeight, keeping its shape,
+// with the resampler of the module's smaller sizes; RGB (with alpha when it
+// has transparency), or the forced mode. A document that fits only takes the
+// forced mode.
+delegate::Document fitDocument(const delegate::Document& doc, int maxWidth, int maxHeight,
+                               std::optional<int> forcedMode);
+
 // Writes the document as PNG. Throws on failure; no file is left half-written.
 void writePngDocument(const delegate::Document& doc, const std::string& path);
 

@@ -1,5 +1,6 @@
 // icohost: the reference host on the command line. It opens a file through a
 // format module and writes the image as PNG, or saves a PNG through a module.
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -30,8 +31,8 @@ constexpr const char* kUsage = R"(usage:
                [--interactive]
   icohost save IMAGE.png FILE [--mode rgb|gray|indexed|bitmap] [--depth auto|1|4|8|24|32]
                [--add] [--png|--no-png] [--delete N[,N...]] [--cancel]
-               [--plain-save] [--in-place] [--hotspot X,Y] [--title T]
-               [--module PATH] [--interactive]
+               [--sizes N,...|windows|favicon] [--fit] [--plain-save] [--in-place]
+               [--hotspot X,Y] [--title T] [--module PATH] [--interactive]
 
 info   shows the property list of the format module.
 check  names what Windows and other readers will stumble on in each icon or
@@ -56,6 +57,10 @@ save   reads IMAGE.png (in the mode that fits it, or --mode) and saves it as
        image takes the hot spot of the image it replaces, or of the image
        nearest in size, or --hotspot X,Y (from the top left).
 
+--fit scales a picture larger than the module takes (256 x 256) down to fit
+it, keeping its shape, before the module is called; without it such a
+picture is refused. A scaled picture is RGB unless --mode says otherwise.
+
 --title T sets the document title the module may ask for; by default it is
 the absolute path of FILE.
 
@@ -64,6 +69,10 @@ The module's forms are answered as a user would (N counts from 1):
   --depth D       choose the colour depth of the saved image
   --add           add the image instead of replacing one of the same format
   --png/--no-png  store the saved image compressed as PNG, or not
+  --sizes N,...   also save these smaller sizes, made from the picture
+                  (16, 24, 32, 48, 64, 128; one as large as the picture is
+                  the picture itself); "windows" is 16,24,32,48 and
+                  "favicon" 16,32, each size below the picture's
   --delete N,...  delete these images of the destination first
   --cancel        cancel the form instead of confirming it
 A form that gets no answer is confirmed with its defaults. On Windows the
@@ -99,7 +108,32 @@ struct Options {
   bool all = false;
   bool json = false;
   std::optional<std::pair<int, int>> hotSpot;
+  // --sizes as given, or one of its shorthands.
+  std::vector<int> sizes;
+  bool sizesShorthand = false;
+  bool fit = false;
 };
+
+constexpr int kOfferedSizes[] = {16, 24, 32, 48, 64, 128};
+
+std::vector<int> parseSizes(const std::string& list, bool& shorthand) {
+  shorthand = list == "windows" || list == "favicon";
+  if (list == "windows") return {16, 24, 32, 48};
+  if (list == "favicon") return {16, 32};
+  std::vector<int> sizes;
+  std::size_t at = 0;
+  while (at <= list.size()) {
+    std::size_t comma = list.find(',', at);
+    if (comma == std::string::npos) comma = list.size();
+    const std::string item = list.substr(at, comma - at);
+    bool offered = false;
+    for (int side : kOfferedSizes) offered = offered || item == std::to_string(side);
+    if (!offered) throw Usage("--sizes takes sizes among 16, 24, 32, 48, 64 and 128, or windows or favicon");
+    sizes.push_back(std::stoi(item));
+    at = comma + 1;
+  }
+  return sizes;
+}
 
 int positive(const std::string& text, const char* flag) {
   char* end = nullptr;
@@ -158,6 +192,10 @@ Options parse(int argc, char** argv) {
         o.deletions.push_back(positive(list.substr(at, comma - at), "--delete"));
         at = comma + 1;
       }
+    } else if (a == "--sizes" && o.command == "save") {
+      o.sizes = parseSizes(value(), o.sizesShorthand);
+    } else if (a == "--fit" && o.command == "save") {
+      o.fit = true;
     } else if (a == "--plain-save" && o.command == "save") {
       o.plainSave = true;
     } else if (a == "--in-place" && o.command == "save") {
@@ -214,7 +252,7 @@ std::string defaultModule() {
 
 // The answers become actions of the scripted user, played in order against
 // whichever form waits; what is left unanswered is confirmed.
-void scriptAnswers(const Options& o) {
+void scriptAnswers(const Options& o, const std::vector<int>& sides) {
   if (o.interactive) return;
   using Action = platform::scripted::UserAction;
   std::vector<Action> actions;
@@ -226,6 +264,7 @@ void scriptAnswers(const Options& o) {
   if (o.depthItem) actions.push_back({Action::Kind::Select, "CB2", *o.depthItem});
   if (o.add) actions.push_back({Action::Kind::Uncheck, "ChkB3", -1});
   if (o.png) actions.push_back({*o.png ? Action::Kind::Check : Action::Kind::Uncheck, "ChkB2", -1});
+  for (int side : sides) actions.push_back({Action::Kind::Check, "ChkSize" + std::to_string(side), -1});
   if (o.cancel) actions.push_back({Action::Kind::Escape, "", -1});
   platform::scripted::setUserActions(actions);
   platform::scripted::setConfirmUnscripted(true);
@@ -297,6 +336,20 @@ bool fitsModule(const PiplInfo& p, const delegate::Document& doc, const std::str
   return false;
 }
 
+// The form offers only sizes smaller than the picture: one as large is the
+// picture itself, a larger one is a mistake, and a shorthand takes what fits.
+std::vector<int> smallerSides(const Options& o, const delegate::Document& doc) {
+  const int largest = std::max(doc.width, doc.height);
+  std::vector<int> sides;
+  for (int side : o.sizes) {
+    if (side > largest && !o.sizesShorthand)
+      throw Usage("--sizes " + std::to_string(side) + " is larger than the " + std::to_string(doc.width) +
+                  " x " + std::to_string(doc.height) + " picture");
+    if (side < largest && std::find(sides.begin(), sides.end(), side) == sides.end()) sides.push_back(side);
+  }
+  return sides;
+}
+
 bool namesCursor(const std::string& file) {
   std::string ending = file.size() >= 4 ? file.substr(file.size() - 4) : file;
   for (char& c : ending) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -354,18 +407,27 @@ int run(const Options& o) {
     printInfo(host.pipl(), module);
     return 0;
   }
-  scriptAnswers(o);
   if (o.title) host.setTitle(*o.title);
   std::int16_t result = 0;
   if (o.command == "open") {
+    scriptAnswers(o, {});
     delegate::Document doc;
     result = host.open(o.files[0], doc);
     printMessageBoxes();
     if (result == 0) writePngDocument(doc, o.output);
   } else {
-    delegate::Document doc = readPngDocument(o.files[0], o.mode);
+    // Scaled before the mode is forced: a Bitmap picture is diffused at its final size.
+    delegate::Document doc = readPngDocument(o.files[0], o.fit ? std::nullopt : o.mode);
+    const PiplInfo& pipl = host.pipl();
+    if (o.fit)
+      doc = fitDocument(doc, pipl.maxColumns > 0 ? pipl.maxColumns : doc.width,
+                        pipl.maxRows > 0 ? pipl.maxRows : doc.height, o.mode);
     checkHotSpot(o, doc);
-    if (!fitsModule(host.pipl(), doc, o.files[0])) return 1;
+    if (!fitsModule(pipl, doc, o.files[0])) {
+      std::fprintf(stderr, "icohost: --fit scales it down to fit first\n");
+      return 1;
+    }
+    scriptAnswers(o, smallerSides(o, doc));
     if (o.hotSpot) host.setHotSpot(o.hotSpot->first, o.hotSpot->second);
     result = host.save(doc, o.files[1], o.plainSave,
                        o.inPlace ? ModuleHost::Destination::InPlace : ModuleHost::Destination::Replace);
