@@ -48,7 +48,7 @@ const std::string& workFolder() {
 
 void freshOperation() {
   workFolder();
-  host::releaseOperation();
+  host::releaseOperation(host::moduleState());
   host::resetModuleState();
   platform::scripted::reset();
   dataSlot = 0;

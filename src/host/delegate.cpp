@@ -27,10 +27,7 @@ void bestEffort(Step step) noexcept {
   }
 }
 
-void fail(const char* message) {
-  moduleState().errorFlag = 1;
-  platform::messageBox(message, "Error", platform::MessageButtons::Ok);
-}
+void fail(const char* message) { platform::messageBox(message, "Error", platform::MessageButtons::Ok); }
 
 // A length-prefixed string of at most 255 characters; NUL-terminated when
 // there is room, as hosts expect.
@@ -41,62 +38,55 @@ void writeName(sdk::FSSpec& spec, const std::string& text) {
   if (n < 255) spec.name[n + 1] = 0;
 }
 
-void callDelegate() {
-  ModuleState& s = moduleState();
-  if (s.delegateEntry != nullptr && s.errorFlag == 0)
-    s.delegateEntry(s.selector, s.formatParamBlock, s.pluginData, &s.errorFlag);
+void callDelegate(const CarriedModule& carried, const HostCall& call, std::int16_t& result) {
+  if (carried.entry != nullptr && result == 0) carried.entry(call.selector, call.block, call.data, &result);
 }
 
 void deleteIfExists(const std::string& path) {
   if (!path.empty() && platform::fileExists(path)) platform::deleteFile(path);
 }
 
-// Empty until the temporary folder is known, so that nothing is deleted
+// Empty until the process folder is known, so that nothing is deleted
 // relative to the host's current folder.
-std::string tempFile(const char* name) {
-  const std::string& folder = moduleState().tempFolder;
+std::string tempFile(const std::string& folder, const char* name) {
   return folder.empty() ? std::string() : folder + name;
 }
 
 }  // namespace
 
-void nameParkedFiles() {
-  ModuleState& s = moduleState();
-  s.parkedCopyFile = tempFile("IcoTempSaveAs.ico");
-  s.parkedNameFile = tempFile("IcoTempSaveAs.txt");
+void nameParkedFiles(SaveOperation& save, const std::string& folder) {
+  save.parkedCopyFile = tempFile(folder, "IcoTempSaveAs.ico");
+  save.parkedNameFile = tempFile(folder, "IcoTempSaveAs.txt");
 }
 
 namespace {
 
-void closeTempPng() {
-  ModuleState& s = moduleState();
-  if (s.tempPngHandle != platform::kInvalidFile) platform::closeFile(s.tempPngHandle);
-  s.tempPngHandle = platform::kInvalidFile;
+void closeTempPng(FileSwap& files) {
+  if (files.tempPngHandle != platform::kInvalidFile) platform::closeFile(files.tempPngHandle);
+  files.tempPngHandle = platform::kInvalidFile;
 }
 
-void unloadAndDeleteDelegate() {
-  ModuleState& s = moduleState();
-  if (s.delegateLibrary != nullptr) bestEffort([&] { platform::unloadLibrary(s.delegateLibrary); });
-  s.delegateLibrary = nullptr;
-  s.delegateEntry = nullptr;
-  if (!s.delegateFile.empty()) bestEffort([&] { deleteIfExists(s.delegateFile); });
-  s.delegateFile.clear();
+void unloadAndDeleteDelegate(CarriedModule& carried) {
+  if (carried.library != nullptr) bestEffort([&] { platform::unloadLibrary(carried.library); });
+  carried.library = nullptr;
+  carried.entry = nullptr;
+  if (!carried.file.empty()) bestEffort([&] { deleteIfExists(carried.file); });
+  carried.file.clear();
   // Cut in place, allocating nothing; a parked destination keeps the folder
   // for the next step of its save.
-  platform::removeProcessFolder(s.tempFolder);
-  s.tempFolder.clear();
+  platform::removeProcessFolder(carried.folder);
+  carried.folder.clear();
 }
 
 }  // namespace
 
-std::string extractDelegate(platform::ModuleHandle resources) {
-  ModuleState& s = moduleState();
+std::string extractDelegate(CarriedModule& carried, platform::ModuleHandle resources) {
   // Every temporary file lives in this process's own folder: other processes
   // and other users can neither read them nor plant files in their place.
-  s.tempFolder = platform::processFolder(platform::tempFolder());
+  carried.folder = platform::processFolder(platform::tempFolder());
   // Recorded at once, so the clean-up finds the folder whatever fails next.
-  if (!s.tempFolder.empty()) s.delegateFile = s.tempFolder + kDelegateFileName;
-  const std::string& path = s.delegateFile;
+  if (!carried.folder.empty()) carried.file = carried.folder + kDelegateFileName;
+  const std::string& path = carried.file;
   auto bytes = platform::findResource(resources, platform::kRcDataType, kDelegateResource);
   if (path.empty() || bytes.empty()) return {};
   // Only bytes we carry are ever loaded: a file of that name left by an
@@ -125,98 +115,97 @@ std::string extractDelegate(platform::ModuleHandle resources) {
   return {};
 }
 
-void loadDelegate(platform::ModuleHandle resources) {
-  ModuleState& s = moduleState();
-  s.delegateLibrary = nullptr;
-  s.delegateEntry = nullptr;
-  std::string path = extractDelegate(resources);
+bool loadDelegate(CarriedModule& carried, platform::ModuleHandle resources, std::intptr_t* data) {
+  carried.library = nullptr;
+  carried.entry = nullptr;
+  std::string path = extractDelegate(carried, resources);
   if (path.empty()) {
     fail(kNoDelegatePath);
-    return;
+    return false;
   }
-  s.delegateLibrary = platform::loadLibrary(path);
-  if (s.delegateLibrary == nullptr) {
+  carried.library = platform::loadLibrary(path);
+  if (carried.library == nullptr) {
     fail(kDelegateNotLoaded);
-    return;
+    return false;
   }
   // The slot the host keeps for us may still hold what an earlier instance
   // of the carried module left there: memory of a library now unloaded.
-  if (s.pluginData != nullptr) *s.pluginData = 0;
-  s.delegateEntry =
-      reinterpret_cast<sdk::PluginEntry>(platform::findExport(s.delegateLibrary, kDelegateEntry));
-  if (s.delegateEntry == nullptr) fail(kDelegateNoEntry);
+  if (data != nullptr) *data = 0;
+  carried.entry = reinterpret_cast<sdk::PluginEntry>(platform::findExport(carried.library, kDelegateEntry));
+  if (carried.entry == nullptr) {
+    fail(kDelegateNoEntry);
+    return false;
+  }
+  return true;
 }
 
-void forwardRead() {
-  ModuleState& s = moduleState();
-  sdk::FormatRecord* block = s.formatParamBlock;
+void forwardRead(const CarriedModule& carried, const ReadOperation& read, const FileSwap& files,
+                 const HostCall& call, std::int16_t& result) {
+  sdk::FormatRecord* block = call.block;
   if (block == nullptr) return;
   // Until ReadPrepare of this operation has recorded the host's own name and
   // handle there is nothing to put back, so the host's fields stay untouched.
-  if (!s.readPrepared) {
-    if (s.errorFlag == 0) s.errorFlag = 1;
+  if (!read.prepared) {
+    if (result == 0) result = 1;
     return;
   }
   // A host without an FSSpec gets no name swapped into it.
-  if (block->fileSpec != nullptr) writeName(*block->fileSpec, s.tempPngPath);
-  block->dataFork = s.tempPngHandle;
+  if (block->fileSpec != nullptr) writeName(*block->fileSpec, files.tempPngPath);
+  block->dataFork = files.tempPngHandle;
   // Without the temporary PNG the carried module would read whatever file
   // the invalid handle happens to name.
-  if (s.tempPngHandle == platform::kInvalidFile && s.errorFlag == 0) s.errorFlag = 1;
-  callDelegate();
-  if (block->fileSpec != nullptr) writeName(*block->fileSpec, s.hostFileName);
-  block->dataFork = s.hostDataFork;
+  if (files.tempPngHandle == platform::kInvalidFile && result == 0) result = 1;
+  callDelegate(carried, call, result);
+  if (block->fileSpec != nullptr) writeName(*block->fileSpec, files.hostFileName);
+  block->dataFork = files.hostDataFork;
 }
 
-void forwardWrite() {
-  ModuleState& s = moduleState();
-  sdk::FormatRecord* block = s.formatParamBlock;
-  bool swap = block != nullptr && s.selector >= sdk::formatSelectorWritePrepare &&
-              s.selector <= sdk::formatSelectorWriteFinish;
+void forwardWrite(const CarriedModule& carried, FileSwap& files, const HostCall& call, std::int16_t& result) {
+  sdk::FormatRecord* block = call.block;
+  bool swap = block != nullptr && call.selector >= sdk::formatSelectorWritePrepare &&
+              call.selector <= sdk::formatSelectorWriteFinish;
   if (swap) {
-    s.hostDataFork = block->dataFork;
-    block->dataFork = s.tempPngHandle;
+    files.hostDataFork = block->dataFork;
+    block->dataFork = files.tempPngHandle;
     // The carried module must never write PNG bytes into a handle that is
     // not our temporary file.
-    if (s.tempPngHandle == platform::kInvalidFile && s.errorFlag == 0) s.errorFlag = 1;
+    if (files.tempPngHandle == platform::kInvalidFile && result == 0) result = 1;
   }
   // Without a parameter block there is nothing the carried module could use.
-  if (block != nullptr) callDelegate();
-  if (swap) block->dataFork = s.hostDataFork;
+  if (block != nullptr) callDelegate(carried, call, result);
+  if (swap) block->dataFork = files.hostDataFork;
 }
 
-void finishRead() {
-  ModuleState& s = moduleState();
+void finishRead(ModuleState& s) {
   s.cleanedUp = true;
-  closeTempPng();
-  bestEffort([&] { deleteIfExists(s.tempPngPath); });
+  closeTempPng(s.files);
+  bestEffort([&] { deleteIfExists(s.files.tempPngPath); });
   // Last, as it removes the folder once nothing is left in it.
-  unloadAndDeleteDelegate();
+  unloadAndDeleteDelegate(s.carried);
 }
 
-void finishWriteCleanup() {
-  ModuleState& s = moduleState();
+void finishWriteCleanup(ModuleState& s) {
   // The buffer still referenced by data belongs to the carried module, which
   // made it with its own allocator; only it may release it.
   if (s.formatParamBlock != nullptr) s.formatParamBlock->data = nullptr;
-  releaseOperation();
+  releaseOperation(s);
 }
 
-void releaseOperation() {
-  ModuleState& s = moduleState();
+void releaseOperation(ModuleState& s) {
   s.cleanedUp = true;
-  closeTempPng();
-  bestEffort([&] { deleteIfExists(s.tempPngPath); });
+  closeTempPng(s.files);
+  bestEffort([&] { deleteIfExists(s.files.tempPngPath); });
+  SaveOperation& save = s.save;
   // The parked destination belongs to a save; a read never made it.
-  if (s.destinationCopy) {
-    bestEffort([&] { deleteIfExists(s.parkedCopyFile); });
-    bestEffort([&] { deleteIfExists(s.parkedNameFile); });
+  if (save.destinationCopy) {
+    bestEffort([&] { deleteIfExists(save.parkedCopyFile); });
+    bestEffort([&] { deleteIfExists(save.parkedNameFile); });
   }
-  unloadAndDeleteDelegate();
-  s.destinationCopy.reset();
-  s.pngReadBack.reset();
-  s.captureBuffer.reset();
-  s.assemblyBuffer.reset();
+  unloadAndDeleteDelegate(s.carried);
+  save.destinationCopy.reset();
+  save.pngReadBack.reset();
+  save.captureBuffer.reset();
+  save.assemblyBuffer.reset();
 }
 
 }  // namespace icofmt::host

@@ -1,8 +1,9 @@
 #pragma once
-// Selector dispatch. pluginMain is what the exported PluginMain runs; the
-// dispatchers work on the module state.
+// Selector dispatch. pluginMain is what the exported PluginMain runs; it
+// alone takes the module state and hands it to the dispatchers.
 #include <cstdint>
 
+#include "host/module_state.h"
 #include "sdk/format_record.h"
 
 namespace icofmt::host {
@@ -11,8 +12,9 @@ namespace icofmt::host {
 std::int16_t pluginMain(std::int16_t selector, sdk::FormatRecord* formatParamBlock, std::intptr_t* data,
                         std::int16_t* result);
 
-void readDispatch();
-void writeDispatch();
+// The order of the steps of every selector: opening and saving.
+void readDispatch(ModuleState& s);
+void writeDispatch(ModuleState& s);
 
 // Whether an error at this selector ends the operation: the host then sends
 // no Finish selector, so the module has to clean up itself.

@@ -10,9 +10,9 @@ ModuleState& moduleState() {
 // The smaller sizes of the options form are the user's standing choice: they
 // stay while the module stays loaded, as the carried module's PNG options do.
 void resetModuleState() {
-  std::vector<std::int32_t> sizes = std::move(moduleState().saveChoices.smallerSizes);
+  std::vector<std::int32_t> sizes = std::move(moduleState().save.saveChoices.smallerSizes);
   moduleState() = ModuleState{};
-  moduleState().saveChoices.smallerSizes = std::move(sizes);
+  moduleState().save.saveChoices.smallerSizes = std::move(sizes);
 }
 
 }  // namespace icofmt::host

@@ -28,13 +28,9 @@ std::string fileSpecName(const sdk::FormatRecord* block) {
   return std::string(reinterpret_cast<const char*>(name + 1), name[0]);
 }
 
-save::HostImage recordedImage(const ModuleState& s) {
-  return {s.hostImageMode, s.imageWidth, s.imageHeight, s.hostPlanes};
-}
-
-std::vector<std::uint8_t>& destinationCopy(ModuleState& s) {
-  if (!s.destinationCopy) s.destinationCopy.emplace();
-  return *s.destinationCopy;
+std::vector<std::uint8_t>& destinationCopy(SaveOperation& save) {
+  if (!save.destinationCopy) save.destinationCopy.emplace();
+  return *save.destinationCopy;
 }
 
 // The document's title, read within the handle's size and the handle then
@@ -88,63 +84,52 @@ std::optional<THotSpot> hostHotSpot(const sdk::FormatRecord* block) {
 
 // A cursor is known by its destination's header, or by the name of a new
 // file; the host is asked for a hot spot only then.
-save::CursorHints cursorHints(const ModuleState& s, const std::vector<std::uint8_t>& destination) {
+save::CursorHints cursorHints(const std::string& destinationPath,
+                              const std::vector<std::uint8_t>& destination, const sdk::FormatRecord* block) {
   save::CursorHints hints;
-  hints.newFileIsCursor = save::namesCursor(s.hostFileName);
-  if (hints.newFileIsCursor || save::isCursorFile(destination))
-    hints.hotSpot = hostHotSpot(s.formatParamBlock);
+  hints.newFileIsCursor = save::namesCursor(destinationPath);
+  if (hints.newFileIsCursor || save::isCursorFile(destination)) hints.hotSpot = hostHotSpot(block);
   return hints;
 }
 
 }  // namespace
 
-void prepareRead() {
-  ModuleState& s = moduleState();
-  const sdk::FormatRecord* block = s.formatParamBlock;
-  // Without a parameter block there is no file to open.
-  if (block == nullptr) {
-    s.errorFlag = 1;
-    return;
-  }
-  s.hostFileName = fileSpecName(block);
-  s.iconPath = s.hostFileName;
-  s.hostDataFork = block->dataFork;
+bool prepareRead(ReadOperation& read, FileSwap& files, const std::string& folder,
+                 const sdk::FormatRecord& block) {
+  files.hostFileName = fileSpecName(&block);
+  read.iconPath = files.hostFileName;
+  files.hostDataFork = block.dataFork;
 
-  open::PreparedOpen prepared = open::prepareOpen(s.iconPath, s.tempFolder, s.chosenIndex);
-  s.tempPngPath = prepared.tempPngPath;
-  s.chosenIndex = prepared.chosenIndex;
+  open::PreparedOpen prepared = open::prepareOpen(read.iconPath, folder, read.chosenIndex);
+  files.tempPngPath = prepared.tempPngPath;
+  read.chosenIndex = prepared.chosenIndex;
   // Cancelled and failed alike end the operation silently.
-  if (!prepared.ok()) {
-    s.errorFlag = 1;
-    return;
-  }
-  s.tempPngHandle = platform::openPrivateFile(s.tempPngPath, platform::FileAccess::Read);
-  if (s.tempPngHandle == platform::kInvalidFile) s.errorFlag = 1;
+  if (!prepared.ok()) return false;
+  files.tempPngHandle = platform::openPrivateFile(files.tempPngPath, platform::FileAccess::Read);
+  return files.tempPngHandle != platform::kInvalidFile;
 }
 
 namespace {
 
-void parkDestination(const std::string& destination) {
-  ModuleState& s = moduleState();
-  s.hostFileName = destination;
-  switch (save::parkDestinationCopy(s.tempFolder, s.hostFileName, destinationCopy(s))) {
+bool parkDestination(SaveOperation& save, FileSwap& files, const std::string& folder,
+                     const std::string& destination) {
+  files.hostFileName = destination;
+  switch (save::parkDestinationCopy(folder, files.hostFileName, destinationCopy(save))) {
     case save::ParkOutcome::Parked:
-      s.destinationParked = true;
-      break;
+      save.destinationParked = true;
+      return true;
     case save::ParkOutcome::DestinationUnreadable:
-      s.errorFlag = 1;
-      break;
+      return false;
     case save::ParkOutcome::CopyNotCreated:
-      platform::messageBox(kCannotCreateTemporary + save::parkedCopyPath(s.tempFolder), "Error",
+      platform::messageBox(kCannotCreateTemporary + save::parkedCopyPath(folder), "Error",
                            platform::MessageButtons::Ok);
-      s.errorFlag = 1;
-      break;
+      return false;
     case save::ParkOutcome::NameNotCreated:
-      platform::messageBox(kCannotCreateTemporary + save::parkedNamePath(s.tempFolder), "Error",
+      platform::messageBox(kCannotCreateTemporary + save::parkedNamePath(folder), "Error",
                            platform::MessageButtons::Ok);
-      s.errorFlag = 1;
-      break;
+      return false;
   }
+  return false;
 }
 
 // Where this save writes when the host gives no FSSpec: the title rule.
@@ -157,39 +142,36 @@ std::optional<std::string> destinationByTitle(const sdk::FormatRecord* block) {
 
 }  // namespace
 
-void saveDestinationCopy() { parkDestination(fileSpecName(moduleState().formatParamBlock)); }
+bool saveDestinationCopy(SaveOperation& save, FileSwap& files, const std::string& folder,
+                         const sdk::FormatRecord* block) {
+  return parkDestination(save, files, folder, fileSpecName(block));
+}
 
-void parkForPlainSave() {
-  ModuleState& s = moduleState();
-  const sdk::FormatRecord* block = s.formatParamBlock;
-  if (block == nullptr) return;
-  if (block->fileSpec != nullptr) {
-    parkDestination(fileSpecName(block));
-    return;
-  }
+bool parkForPlainSave(SaveOperation& save, FileSwap& files, const std::string& folder,
+                      const sdk::FormatRecord* block) {
+  if (block == nullptr) return true;
+  if (block->fileSpec != nullptr) return parkDestination(save, files, folder, fileSpecName(block));
   // A host that refuses the title now will refuse it at WritePrepare too,
   // which fails the save there.
-  if (const auto destination = destinationByTitle(block)) parkDestination(*destination);
+  const auto destination = destinationByTitle(block);
+  return !destination || parkDestination(save, files, folder, *destination);
 }
 
-bool namesOtherDestination() {
-  const ModuleState& s = moduleState();
-  const sdk::FormatRecord* block = s.formatParamBlock;
-  if (!s.destinationParked || block == nullptr || block->fileSpec == nullptr) return false;
+bool namesOtherDestination(const SaveOperation& save, const FileSwap& files, const sdk::FormatRecord* block) {
+  if (!save.destinationParked || block == nullptr || block->fileSpec == nullptr) return false;
   // Compared in place: deciding whether an operation begins allocates nothing.
   const unsigned char* name = block->fileSpec->name;
-  return std::string_view(reinterpret_cast<const char*>(name + 1), name[0]) != s.hostFileName;
+  return std::string_view(reinterpret_cast<const char*>(name + 1), name[0]) != files.hostFileName;
 }
 
-void reuseDestinationCopy() {
-  ModuleState& s = moduleState();
+void reuseDestinationCopy(SaveOperation& save, FileSwap& files, const std::string& folder,
+                          const sdk::FormatRecord* block) {
   // Parked by this very save, it is already here, whatever its age: a host
   // that took its time before WritePrepare has truncated the file by now.
-  if (s.destinationParked) {
-    s.destinationCopyReused = true;
+  if (save.destinationParked) {
+    save.destinationCopyReused = true;
     return;
   }
-  const sdk::FormatRecord* block = s.formatParamBlock;
   // The destination of this save, which the parked copy must have been taken
   // from: the FSSpec's, or else the one the title names.
   std::optional<std::string> current;
@@ -198,51 +180,43 @@ void reuseDestinationCopy() {
   else
     current = destinationByTitle(block);
   if (!current) return;
-  auto back = save::takeBackDestinationCopy(s.tempFolder, *current);
+  auto back = save::takeBackDestinationCopy(folder, *current);
   if (!back) return;
-  destinationCopy(s) = std::move(back->copy);
-  s.destinationCopyReused = true;
-  if (back->path) s.hostFileName = *back->path;
+  destinationCopy(save) = std::move(back->copy);
+  save.destinationCopyReused = true;
+  if (back->path) files.hostFileName = *back->path;
 }
 
-void lookUpDestinationTitle() {
-  ModuleState& s = moduleState();
-  const auto title = s.formatParamBlock != nullptr ? documentTitle(*s.formatParamBlock) : std::nullopt;
+bool lookUpDestinationTitle(SaveOperation& save, FileSwap& files, const sdk::FormatRecord* block) {
+  const auto title = block != nullptr ? documentTitle(*block) : std::nullopt;
   if (!title) {
-    s.errorFlag = 1;
-    s.hostFileName.clear();
-    return;
+    files.hostFileName.clear();
+    return false;
   }
-  s.hostFileName = save::destinationFromTitle(*title);
+  files.hostFileName = save::destinationFromTitle(*title);
   // A destination that is there but cannot be read would lose its images.
-  if (save::readFileWithin(s.hostFileName, limits::kDestinationFileMax, destinationCopy(s)) ==
-      save::ReadOutcome::Failed)
-    s.errorFlag = 1;
+  return save::readFileWithin(files.hostFileName, limits::kDestinationFileMax, destinationCopy(save)) !=
+         save::ReadOutcome::Failed;
 }
 
-void captureWriteFields() {
-  ModuleState& s = moduleState();
-  const sdk::FormatRecord* block = s.formatParamBlock;
-  if (block == nullptr) return;
-  s.imageWidth = block->imageSize.h;
-  s.imageHeight = block->imageSize.v;
-  s.hostImageMode = static_cast<std::uint8_t>(block->imageMode & 0xFF);
-  s.hostPlanes = block->planes;
+bool captureWriteFields(SaveOperation& save, const sdk::FormatRecord* block) {
+  if (block == nullptr) return true;
+  save.imageWidth = block->imageSize.h;
+  save.imageHeight = block->imageSize.v;
+  save.hostImageMode = static_cast<std::uint8_t>(block->imageMode & 0xFF);
+  save.hostPlanes = block->planes;
   // Every buffer of the save is sized from these numbers.
-  if (!save::withinHostLimits(recordedImage(s))) s.errorFlag = 1;
+  return save::withinHostLimits(save.recordedImage());
 }
 
-void captureLookupTables() {
-  ModuleState& s = moduleState();
-  const sdk::FormatRecord* block = s.formatParamBlock;
+void captureLookupTables(SaveOperation& save, const sdk::FormatRecord* block) {
   if (block == nullptr) return;
-  save::captureLookupTables(s.savedTables, s.hostImageMode, block->redLUT, block->greenLUT, block->blueLUT);
+  save::captureLookupTables(save.savedTables, save.hostImageMode, block->redLUT, block->greenLUT,
+                            block->blueLUT);
 }
 
-void capturePixels() {
-  ModuleState& s = moduleState();
-  const sdk::FormatRecord* block = s.formatParamBlock;
-  if (block == nullptr || !s.captureBuffer) return;
+void capturePixels(SaveOperation& save, const sdk::FormatRecord* block) {
+  if (block == nullptr || !save.captureBuffer) return;
   save::DeliveredBlock delivered;
   delivered.data = static_cast<const std::uint8_t*>(block->data);
   delivered.top = block->theRect.top;
@@ -252,93 +226,88 @@ void capturePixels() {
   delivered.loPlane = block->loPlane;
   delivered.hiPlane = block->hiPlane;
   delivered.imageRows = block->imageSize.v;
-  save::appendDeliveredBlock(*s.captureBuffer, delivered, recordedImage(s));
+  save::appendDeliveredBlock(*save.captureBuffer, delivered, save.recordedImage());
 }
 
-int buildSourceFromCapture(TBitmapFix32& source, TBitmap& mask) {
-  ModuleState& s = moduleState();
+int buildSourceFromCapture(SaveOperation& save, platform::FileHandle tempPng, TBitmapFix32& source,
+                           TBitmap& mask) {
   save::SourceInputs in;
-  in.image = recordedImage(s);
-  if (s.captureBuffer) in.capture = *s.captureBuffer;
-  in.tables = &s.savedTables;
+  in.image = save.recordedImage();
+  if (save.captureBuffer) in.capture = *save.captureBuffer;
+  in.tables = &save.savedTables;
   if (in.image.mode == save::kModeGray || in.image.mode == save::kModeIndexed) {
-    if (!s.pngReadBack) s.pngReadBack.emplace();
+    if (!save.pngReadBack) save.pngReadBack.emplace();
     // A PNG that cannot be read back decodes as nothing: the builder refuses.
-    if (!save::readBackPng(s.tempPngHandle, *s.pngReadBack)) s.pngReadBack->clear();
-    in.png = *s.pngReadBack;
+    if (!save::readBackPng(tempPng, *save.pngReadBack)) save.pngReadBack->clear();
+    in.png = *save.pngReadBack;
   }
-  return save::buildSourceImage(in, source, mask, s.proposedDepth, &s.distinctIndices);
+  return save::buildSourceImage(in, source, mask, save.proposedDepth, &save.distinctIndices);
 }
 
 namespace {
 
 // The whole icon from the start of the host's file: hosts hand over the file
 // truncated and at 0, but nothing of an older, longer file may survive
-// behind a shorter icon.
-void writeToHost(const std::vector<std::uint8_t>& bytes) {
-  ModuleState& s = moduleState();
-  if (bytes.empty()) return;
-  const auto fork = static_cast<platform::FileHandle>(s.hostDataFork);
-  bool written =
-      platform::seekFile(fork, 0, platform::SeekOrigin::Begin) == 0 &&
-      platform::writeFile(fork, bytes.data(), bytes.size()) == static_cast<std::int64_t>(bytes.size()) &&
-      platform::truncateFile(fork);
-  // A write that did not land is no saved icon.
-  if (!written) s.errorFlag = 1;
+// behind a shorter icon. False when the write did not land.
+bool writeToHost(std::intptr_t dataFork, const std::vector<std::uint8_t>& bytes) {
+  if (bytes.empty()) return true;
+  const auto fork = static_cast<platform::FileHandle>(dataFork);
+  return platform::seekFile(fork, 0, platform::SeekOrigin::Begin) == 0 &&
+         platform::writeFile(fork, bytes.data(), bytes.size()) == static_cast<std::int64_t>(bytes.size()) &&
+         platform::truncateFile(fork);
 }
 
 }  // namespace
 
-void restoreAbandonedDestination() {
-  ModuleState& s = moduleState();
-  if (s.lastSucceeded < sdk::formatSelectorWritePrepare || s.hostFileName.empty() || !s.destinationCopy ||
-      s.destinationCopy->empty())
+void restoreAbandonedDestination(const SaveOperation& save, const FileSwap& files,
+                                 std::int16_t lastSucceeded) {
+  if (lastSucceeded < sdk::formatSelectorWritePrepare || files.hostFileName.empty() ||
+      !save.destinationCopy || save.destinationCopy->empty())
     return;
   // Only a file the host truncated for this save is written: anything else
   // there is newer than our copy.
   const platform::FileHandle file =
-      platform::openFile(s.hostFileName, platform::FileAccess::Write, platform::FileShare::None);
+      platform::openFile(files.hostFileName, platform::FileAccess::Write, platform::FileShare::None);
   if (file == platform::kInvalidFile) return;
   if (platform::fileSize(file) == 0)
-    platform::writeFile(file, s.destinationCopy->data(), s.destinationCopy->size());
+    platform::writeFile(file, save.destinationCopy->data(), save.destinationCopy->size());
   platform::closeFile(file);
 }
 
-void restoreDestination() {
-  ModuleState& s = moduleState();
-  if (s.formatParamBlock == nullptr || !s.destinationCopy || s.destinationCopy->empty()) return;
-  s.hostDataFork = s.formatParamBlock->dataFork;
-  const std::int16_t error = s.errorFlag;
-  writeToHost(*s.destinationCopy);
-  s.errorFlag = error;
+void restoreDestination(const SaveOperation& save, FileSwap& files, const sdk::FormatRecord* block) {
+  if (block == nullptr || !save.destinationCopy || save.destinationCopy->empty()) return;
+  files.hostDataFork = block->dataFork;
+  writeToHost(files.hostDataFork, *save.destinationCopy);
 }
 
-void assembleDestination() {
-  ModuleState& s = moduleState();
+std::int16_t assembleDestination(SaveOperation& save, FileSwap& files, const sdk::FormatRecord* block) {
   const std::vector<std::uint8_t> none;
-  const std::vector<std::uint8_t>& before = s.destinationCopy ? *s.destinationCopy : none;
-  save::ShowOptionsFn showOptions = [&s](std::vector<std::uint8_t>& destination, save::SaveChoices& choices,
-                                         std::int16_t& errorFlag) {
-    if (!s.assemblyBuffer) s.assemblyBuffer.emplace();
-    save::OptionsInput input{s.hostFileName, s.imageWidth, s.imageHeight, s.hostImageMode};
-    return save::ShowOptions(input, s.proposedDepth, destination, *s.assemblyBuffer, errorFlag, choices);
+  const std::vector<std::uint8_t>& before = save.destinationCopy ? *save.destinationCopy : none;
+  save::ShowOptionsFn showOptions = [&save, &files](std::vector<std::uint8_t>& destination,
+                                                    save::SaveChoices& choices, std::int16_t& errorFlag) {
+    if (!save.assemblyBuffer) save.assemblyBuffer.emplace();
+    save::OptionsInput input{files.hostFileName, save.imageWidth, save.imageHeight, save.hostImageMode};
+    return save::ShowOptions(input, save.proposedDepth, destination, *save.assemblyBuffer, errorFlag,
+                             choices);
   };
-  const save::CursorHints cursor = cursorHints(s, before);
+  const save::CursorHints cursor = cursorHints(files.hostFileName, before, block);
+  std::int16_t error = 0;
   save::WriteOutcome outcome;
-  if (s.hostImageMode <= save::kModeRgb) {
+  if (save.hostImageMode <= save::kModeRgb) {
     TBitmapFix32 source;
     TBitmap mask;
-    const int built = buildSourceFromCapture(source, mask);
-    outcome = save::assembleFromSource({&source, &mask, built == 0}, before, s.errorFlag, s.saveChoices,
+    const int built = buildSourceFromCapture(save, files.tempPngHandle, source, mask);
+    outcome = save::assembleFromSource({&source, &mask, built == 0}, before, error, save.saveChoices,
                                        showOptions, cursor);
   } else {
-    if (!s.pngReadBack) s.pngReadBack.emplace();
-    const bool read = save::readBackPng(s.tempPngHandle, *s.pngReadBack);
-    outcome = save::assembleFromPng(read ? &*s.pngReadBack : nullptr, before, s.errorFlag, s.saveChoices,
+    if (!save.pngReadBack) save.pngReadBack.emplace();
+    const bool read = save::readBackPng(files.tempPngHandle, *save.pngReadBack);
+    outcome = save::assembleFromPng(read ? &*save.pngReadBack : nullptr, before, error, save.saveChoices,
                                     showOptions, cursor);
   }
-  s.errorFlag = outcome.errorFlag;
-  writeToHost(outcome.bytes);
+  // A write that did not land is no saved icon.
+  if (!writeToHost(files.hostDataFork, outcome.bytes)) return 1;
+  return outcome.errorFlag;
 }
 
 }  // namespace icofmt::host

@@ -25,7 +25,7 @@ TEST_F(HostTest, ReadSelectorsReachTheCarriedModuleWithTheTemporaryPng) {
   std::intptr_t tempHandle = platform::kInvalidFile;
   for (std::int16_t selector = 1; selector <= 4; ++selector) {
     ASSERT_EQ(call(selector), 0);
-    if (selector == 1) tempHandle = moduleState().tempPngHandle;
+    if (selector == 1) tempHandle = moduleState().files.tempPngHandle;
     EXPECT_NE(tempHandle, platform::kInvalidFile);
     // The host's own name and handle are back after every call.
     EXPECT_EQ(name(), iconPath);
@@ -46,7 +46,7 @@ TEST_F(HostTest, ReadSelectorsReachTheCarriedModuleWithTheTemporaryPng) {
   EXPECT_FALSE(tempExists("app.png"));
   EXPECT_TRUE(loaded().empty());
   EXPECT_TRUE(moduleState().firstCall);
-  EXPECT_EQ(moduleState().tempPngHandle, platform::kInvalidFile);
+  EXPECT_EQ(moduleState().files.tempPngHandle, platform::kInvalidFile);
 }
 
 TEST_F(HostTest, AReadPrepareThatExportsNothingFailsWhateverLiesInTheTemporaryFolder) {
@@ -102,12 +102,12 @@ TEST_F(HostTest, WriteSelectorsSwapOnlyTheDataForkAndOnlyFromWritePrepare) {
     EXPECT_EQ(block.dataFork, kHostFork);
     EXPECT_EQ(name(), iconPath);
     if (selector == 5) {
-      EXPECT_TRUE(moduleState().destinationCopy && moduleState().captureBuffer);
-      EXPECT_EQ(moduleState().tempPngPath, temp("tmpPNG234.png"));
+      EXPECT_TRUE(moduleState().save.destinationCopy && moduleState().save.captureBuffer);
+      EXPECT_EQ(moduleState().files.tempPngPath, temp("tmpPNG234.png"));
     }
     if (selector == 13) {
       EXPECT_TRUE(tempExists("tmpPNG234.png"));
-      tempHandle = moduleState().tempPngHandle;
+      tempHandle = moduleState().files.tempPngHandle;
       EXPECT_NE(tempHandle, platform::kInvalidFile);
     }
   }
@@ -125,7 +125,7 @@ TEST_F(HostTest, WriteSelectorsSwapOnlyTheDataForkAndOnlyFromWritePrepare) {
     EXPECT_FALSE(exists(file)) << file;
   EXPECT_FALSE(carriedExists());
   EXPECT_TRUE(loaded().empty());
-  EXPECT_FALSE(moduleState().destinationCopy.has_value());
+  EXPECT_FALSE(moduleState().save.destinationCopy.has_value());
   EXPECT_TRUE(moduleState().firstCall);
 }
 
@@ -191,10 +191,10 @@ TEST_F(HostTest, WritePrepareCreatesTheTemporaryPngEvenAfterAFailedLoad) {
   host::ModuleState& s = moduleState();
   s.selector = sdk::formatSelectorWritePrepare;
   s.formatParamBlock = &block;
-  host::writeDispatch();
+  host::writeDispatch(s);
   EXPECT_EQ(s.errorFlag, 1);
   EXPECT_FALSE(s.firstCall);
-  EXPECT_NE(s.tempPngHandle, platform::kInvalidFile);
+  EXPECT_NE(s.files.tempPngHandle, platform::kInvalidFile);
   EXPECT_TRUE(tempExists("tmpPNG234.png"));
   abandon();
 
@@ -237,8 +237,8 @@ TEST_F(HostTest, SelectorsWithoutTheTemporaryPngNeverReachTheCarriedModule) {
   ASSERT_EQ(call(sdk::formatSelectorReadPrepare), 0);
   int calls = recorder.callCount;
   host::ModuleState& s = moduleState();
-  if (s.tempPngHandle != platform::kInvalidFile) platform::closeFile(s.tempPngHandle);
-  s.tempPngHandle = platform::kInvalidFile;
+  if (s.files.tempPngHandle != platform::kInvalidFile) platform::closeFile(s.files.tempPngHandle);
+  s.files.tempPngHandle = platform::kInvalidFile;
   EXPECT_EQ(call(sdk::formatSelectorReadStart), 1);
   EXPECT_EQ(recorder.callCount, calls);
 }
@@ -247,12 +247,12 @@ TEST_F(HostTest, AFailedStepStillSwapsTheFileFieldsButCallsNothing) {
   ASSERT_EQ(call(sdk::formatSelectorReadPrepare), 0);
   host::ModuleState& s = moduleState();
   s.selector = sdk::formatSelectorReadPrepare;
-  s.tempPngPath = "swapped.png";
-  s.hostFileName = "recorded.ico";
-  s.hostDataFork = 99;
-  s.errorFlag = 1;  // as a cancelled selection leaves it
+  s.files.tempPngPath = "swapped.png";
+  s.files.hostFileName = "recorded.ico";
+  s.files.hostDataFork = 99;
+  std::int16_t result = 1;  // as a cancelled selection leaves it
   int calls = recorder.callCount;
-  host::forwardRead();
+  host::forwardRead(s.carried, s.read, s.files, {s.selector, &block, &dataSlot}, result);
   EXPECT_EQ(recorder.callCount, calls);
   EXPECT_EQ(name(), "recorded.ico");
   EXPECT_EQ(block.dataFork, 99);
@@ -310,7 +310,7 @@ TEST_F(HostTest, OnlyTheCarriedBytesAreEverLoaded) {
   std::filesystem::create_directory(userFolder());
   std::filesystem::permissions(userFolder(), std::filesystem::perms::all);
   ASSERT_EQ(call(sdk::formatSelectorReadPrepare), 0);
-  const std::string png = moduleState().tempPngPath;
+  const std::string png = moduleState().files.tempPngPath;
   EXPECT_EQ(png.rfind(userFolder().substr(0, userFolder().size() - 1) + "-", 0), 0u) << png;
   EXPECT_EQ(std::filesystem::status(png.substr(0, png.rfind('/'))).permissions(),
             std::filesystem::perms::owner_all);
@@ -399,10 +399,10 @@ TEST_F(HostTest, AFailedContinueLeavesTheOperationToItsFinish) {
 TEST_F(HostTest, AnAbandonedOperationIsReleasedByTheNextOne) {
   // A save given up after its estimate: no WriteFinish ever comes.
   for (std::int16_t selector = 5; selector <= 12; ++selector) ASSERT_EQ(call(selector), 0);
-  moduleState().destinationCopy->assign({1, 2, 3});
+  moduleState().save.destinationCopy->assign({1, 2, 3});
   ASSERT_EQ(call(sdk::formatSelectorReadPrepare), 0);
   EXPECT_EQ(loaded().size(), 1u);
-  EXPECT_FALSE(moduleState().destinationCopy.has_value());
+  EXPECT_FALSE(moduleState().save.destinationCopy.has_value());
   // The new instance of the carried module starts from an empty data slot.
   EXPECT_EQ(recorder.calls[8].selector, sdk::formatSelectorReadPrepare);
   EXPECT_EQ(recorder.calls[8].slot, 0);
@@ -412,7 +412,7 @@ TEST_F(HostTest, AnAbandonedOperationIsReleasedByTheNextOne) {
   // follows its own options goes on.
   ASSERT_EQ(call(sdk::formatSelectorEstimatePrepare), 0);
   EXPECT_EQ(recorder.calls[9].slot, 0);
-  EXPECT_TRUE(moduleState().destinationCopy.has_value());
+  EXPECT_TRUE(moduleState().save.destinationCopy.has_value());
   EXPECT_FALSE(tempExists("app.png"));
   for (std::int16_t selector = 5; selector <= 9; ++selector) ASSERT_EQ(call(selector), 0);
   EXPECT_EQ(recorder.calls[10].slot, 0);
@@ -488,8 +488,8 @@ TEST_F(HostTest, ADestinationCopyServesOnlyTheFileItWasTakenFrom) {
   for (std::int16_t selector = 9; selector <= 12; ++selector) ASSERT_EQ(call(selector), 0);
   ASSERT_TRUE(platform::writeWholeFile(otherPath, {}));
   ASSERT_EQ(call(sdk::formatSelectorWritePrepare), 0);
-  EXPECT_EQ(moduleState().hostFileName, otherPath);
-  EXPECT_EQ(moduleState().destinationCopy, other);
+  EXPECT_EQ(moduleState().files.hostFileName, otherPath);
+  EXPECT_EQ(moduleState().save.destinationCopy, other);
 }
 
 TEST_F(HostTest, OneLoadOfTheModuleServesOperationAfterOperation) {

@@ -54,7 +54,7 @@ class HostTest : public ::testing::Test {
 
   // Drops the operation in progress as a host that unloads the module would.
   void abandon() {
-    host::releaseOperation();
+    host::releaseOperation(host::moduleState());
     host::resetModuleState();
   }
 

@@ -44,22 +44,15 @@ class SaveStepsTest : public ::testing::Test {
     char pattern[] = "/tmp/icofmt-steps-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     folder = std::string(pattern) + "/";
-    resetModuleState();
-    ModuleState& s = moduleState();
-    s.tempFolder = folder;
-    s.destinationCopy.emplace();
-    s.captureBuffer.emplace();
-    s.formatParamBlock = &block;
+    save.destinationCopy.emplace();
+    save.captureBuffer.emplace();
     std::memset(&block, 0, sizeof block);
     block.handleProcs = &handleProcs;
     block.propertyProcs = &propertyProcs;
     gPropertyResult = sdk::noErr;
     gDisposed = 0;
   }
-  void TearDown() override {
-    resetModuleState();
-    std::filesystem::remove_all(folder);
-  }
+  void TearDown() override { std::filesystem::remove_all(folder); }
   void setTitle(const std::string& title) {
     gTitle = std::make_unique<char[]>(title.size());
     std::memcpy(gTitle.get(), title.data(), title.size());
@@ -68,6 +61,9 @@ class SaveStepsTest : public ::testing::Test {
   }
 
   std::string folder;
+  // The parts of the state the steps work on: no module state needed.
+  SaveOperation save;
+  FileSwap files;
   sdk::FormatRecord block{};
   sdk::HandleProcs handleProcs{1,       8,          nullptr,      disposeHandle, handleSize,
                                nullptr, lockHandle, unlockHandle, nullptr,       nullptr};
@@ -78,26 +74,21 @@ TEST_F(SaveStepsTest, TitleFindsTheDestinationAndIsDisposed) {
   const std::vector<std::uint8_t> icon{0, 0, 1, 0, 0, 0};
   ASSERT_TRUE(platform::writeWholeFile(folder + "doc.ico", icon));
   setTitle(folder + "doc.png");
-  lookUpDestinationTitle();
-  ModuleState& s = moduleState();
-  EXPECT_EQ(s.errorFlag, 0);
-  EXPECT_EQ(s.hostFileName, folder + "doc.ico");
-  EXPECT_EQ(*s.destinationCopy, icon);
+  EXPECT_TRUE(lookUpDestinationTitle(save, files, &block));
+  EXPECT_EQ(files.hostFileName, folder + "doc.ico");
+  EXPECT_EQ(*save.destinationCopy, icon);
   EXPECT_EQ(gDisposed, 1);
 
   gPropertyResult = sdk::errPlugInPropertyUndefined;
-  lookUpDestinationTitle();
-  EXPECT_EQ(s.errorFlag, 1);
-  EXPECT_EQ(s.hostFileName, "");
+  EXPECT_FALSE(lookUpDestinationTitle(save, files, &block));
+  EXPECT_EQ(files.hostFileName, "");
 
   // No property suite: no title, no failure, a new icon.
-  s.errorFlag = 0;
-  s.destinationCopy->clear();
+  save.destinationCopy->clear();
   block.propertyProcs = nullptr;
-  lookUpDestinationTitle();
-  EXPECT_EQ(s.errorFlag, 0);
-  EXPECT_EQ(s.hostFileName, "");
-  EXPECT_TRUE(s.destinationCopy->empty());
+  EXPECT_TRUE(lookUpDestinationTitle(save, files, &block));
+  EXPECT_EQ(files.hostFileName, "");
+  EXPECT_TRUE(save.destinationCopy->empty());
 }
 
 TEST_F(SaveStepsTest, ImagesBeyondTheDeclaredSizeAreRefused) {
@@ -108,13 +99,12 @@ TEST_F(SaveStepsTest, ImagesBeyondTheDeclaredSizeAreRefused) {
   const Case cases[] = {{256, 256, 4, 0}, {257, 16, 4, 1}, {16, 32767, 1, 1},
                         {16, 16, 17, 1},  {0, 0, 0, 0},    {-1, 16, 3, 1}};
   for (const Case& c : cases) {
-    moduleState().errorFlag = 0;
     block.imageMode = 0x0103;
     block.imageSize = {c.rows, c.columns};
     block.planes = c.planes;
-    captureWriteFields();
-    EXPECT_EQ(moduleState().errorFlag, c.errorFlag) << c.rows << "x" << c.columns << "x" << c.planes;
-    EXPECT_EQ(moduleState().hostImageMode, 3);
+    EXPECT_EQ(captureWriteFields(save, &block), c.errorFlag == 0)
+        << c.rows << "x" << c.columns << "x" << c.planes;
+    EXPECT_EQ(save.hostImageMode, 3);
   }
 }
 
@@ -123,17 +113,17 @@ TEST_F(SaveStepsTest, CaptureOnlyListens) {
   block.imageSize = {2, 3};
   block.planes = 1;
   for (int i = 0; i < 256; ++i) block.redLUT[i] = static_cast<std::uint8_t>(i);
-  captureWriteFields();
-  captureLookupTables();
+  captureWriteFields(save, &block);
+  captureLookupTables(save, &block);
   std::uint8_t pixels[6] = {1, 2, 3, 4, 5, 6};
   block.data = pixels;
   block.theRect = {0, 0, 2, 3};
   sdk::FormatRecord before;
   std::memcpy(&before, &block, sizeof block);
-  capturePixels();
+  capturePixels(save, &block);
   EXPECT_EQ(std::memcmp(&before, &block, sizeof block), 0);
-  EXPECT_EQ(*moduleState().captureBuffer, std::vector<std::uint8_t>(pixels, pixels + 6));
-  EXPECT_EQ(moduleState().savedTables.red[77], 77);
+  EXPECT_EQ(*save.captureBuffer, std::vector<std::uint8_t>(pixels, pixels + 6));
+  EXPECT_EQ(save.savedTables.red[77], 77);
 
   // A Gray image's tables left empty by the host are the grey ramp; any
   // other tables are the host's.
@@ -141,16 +131,16 @@ TEST_F(SaveStepsTest, CaptureOnlyListens) {
     std::memset(block.redLUT, 0, 256);
     block.redLUT[0] = first;
     block.imageMode = 1;
-    captureWriteFields();
-    captureLookupTables();
-    const auto& tables = moduleState().savedTables;
+    captureWriteFields(save, &block);
+    captureLookupTables(save, &block);
+    const auto& tables = save.savedTables;
     EXPECT_EQ(tables.red[200], first == 0 ? 200 : 0);
     EXPECT_EQ(tables.blue[255], first == 0 ? 255 : 0);
   }
 }
 
 TEST_F(SaveStepsTest, SourceNeedsThePngReadBack) {
-  ModuleState& s = moduleState();
+  SaveOperation& s = save;
   s.hostImageMode = 2;
   s.imageWidth = 2;
   s.imageHeight = 1;
@@ -160,17 +150,16 @@ TEST_F(SaveStepsTest, SourceNeedsThePngReadBack) {
   PngImage png;
   png.Create(2, 1, PngColourType::Grey);
   ASSERT_TRUE(platform::writeWholeFile(folder + "tmp.png", png.Encode()));
-  s.tempPngHandle =
+  platform::FileHandle pngFile =
       platform::openFile(folder + "tmp.png", platform::FileAccess::Read, platform::FileShare::None);
   TBitmapFix32 source;
   TBitmap mask;
-  EXPECT_EQ(buildSourceFromCapture(source, mask), 0);
+  EXPECT_EQ(buildSourceFromCapture(s, pngFile, source, mask), 0);
   EXPECT_EQ(s.proposedDepth, 1);
   EXPECT_EQ(s.distinctIndices.Count(), 2);
-  platform::closeFile(s.tempPngHandle);
+  platform::closeFile(pngFile);
   // A PNG that cannot be read back ends the save like a short capture.
-  s.tempPngHandle = platform::kInvalidFile;
-  EXPECT_EQ(buildSourceFromCapture(source, mask), -1);
+  EXPECT_EQ(buildSourceFromCapture(s, platform::kInvalidFile, source, mask), -1);
 }
 
 }  // namespace
