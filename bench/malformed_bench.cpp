@@ -64,9 +64,8 @@ void mergeInto(const std::string& path) {
   platform::scripted::setConfirmUnscripted(true);
   std::vector<uint8_t> assembly;
   std::int32_t depth = 32;
-  std::int16_t errorFlag = 0;
   save::SaveChoices choices;
-  save::ShowOptions({path, 24, 24, 3}, depth, bytes, assembly, errorFlag, choices);
+  save::ShowOptions({path, 24, 24, 3}, depth, bytes, assembly, choices);
   TBitmap image, mask;
   image.SetPixelFormat(PixelFormat::Bits32);
   image.SetSize(24, 24);

@@ -52,9 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   save::OptionsInput input{fuzz::workFolder() + "dest.ico", 16, 16, 3};
   std::int32_t proposed = kDepths[data[2] % 6];
-  std::int16_t errorFlag = 0;
   save::SaveChoices choices;
-  save::ShowOptions(input, proposed, destination, assemblyBuffer, errorFlag, choices);
+  save::ShowOptions(input, proposed, destination, assemblyBuffer, choices);
 
   const int side = how & 64 ? 256 : 16;
   TBitmap image, mask;

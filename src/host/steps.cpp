@@ -246,6 +246,20 @@ int buildSourceFromCapture(SaveOperation& save, platform::FileHandle tempPng, TB
 
 namespace {
 
+// The host's result for how a save ended: a cancelled new file wrote nothing,
+// so it is no success either.
+std::int16_t hostResult(save::SaveResult result) {
+  switch (result) {
+    case save::SaveResult::Saved:
+    case save::SaveResult::Cancelled:
+      return 0;
+    case save::SaveResult::CancelledNewFile:
+    case save::SaveResult::Failed:
+      break;
+  }
+  return 1;
+}
+
 // The whole icon from the start of the host's file: hosts hand over the file
 // truncated and at 0, but nothing of an older, longer file may survive
 // behind a shorter icon. False when the write did not land.
@@ -284,30 +298,28 @@ std::int16_t assembleDestination(SaveOperation& save, FileSwap& files, const sdk
   const std::vector<std::uint8_t> none;
   const std::vector<std::uint8_t>& before = save.destinationCopy ? *save.destinationCopy : none;
   save::ShowOptionsFn showOptions = [&save, &files](std::vector<std::uint8_t>& destination,
-                                                    save::SaveChoices& choices, std::int16_t& errorFlag) {
+                                                    save::SaveChoices& choices) {
     if (!save.assemblyBuffer) save.assemblyBuffer.emplace();
     save::OptionsInput input{files.hostFileName, save.imageWidth, save.imageHeight, save.hostImageMode};
-    return save::ShowOptions(input, save.proposedDepth, destination, *save.assemblyBuffer, errorFlag,
-                             choices);
+    return save::ShowOptions(input, save.proposedDepth, destination, *save.assemblyBuffer, choices);
   };
   const save::CursorHints cursor = cursorHints(files.hostFileName, before, block);
-  std::int16_t error = 0;
   save::WriteOutcome outcome;
   if (save.hostImageMode <= save::kModeRgb) {
     TBitmapFix32 source;
     TBitmap mask;
     const int built = buildSourceFromCapture(save, files.tempPngHandle, source, mask);
-    outcome = save::assembleFromSource({&source, &mask, built == 0}, before, error, save.saveChoices,
-                                       showOptions, cursor);
+    outcome =
+        save::assembleFromSource({&source, &mask, built == 0}, before, save.saveChoices, showOptions, cursor);
   } else {
     if (!save.pngReadBack) save.pngReadBack.emplace();
     const bool read = save::readBackPng(files.tempPngHandle, *save.pngReadBack);
-    outcome = save::assembleFromPng(read ? &*save.pngReadBack : nullptr, before, error, save.saveChoices,
+    outcome = save::assembleFromPng(read ? &*save.pngReadBack : nullptr, before, save.saveChoices,
                                     showOptions, cursor);
   }
   // A write that did not land is no saved icon.
   if (!writeToHost(files.hostDataFork, outcome.bytes)) return 1;
-  return outcome.errorFlag;
+  return hostResult(outcome.result);
 }
 
 }  // namespace icofmt::host

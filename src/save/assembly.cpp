@@ -227,54 +227,65 @@ int32_t AddPNGStreamToIconStream(const Bytes* pngStream, Bytes* iconStream, int3
   }
 }
 
-WriteOutcome keepDestination(const Bytes& destinationCopy, int16_t errorFlag) {
+WriteOutcome keepDestination(const Bytes& destinationCopy, SaveResult result) {
   WriteOutcome out;
   out.bytes = destinationCopy;
-  out.errorFlag = errorFlag;
+  out.result = result;
   return out;
 }
 
-WriteOutcome assembleFromSource(const SourcePair& source, const Bytes& destinationCopy, int16_t errorFlag,
-                                SaveChoices& choices, const ShowOptionsFn& showOptions,
-                                const CursorHints& cursor) {
-  if (!source.built) return keepDestination(destinationCopy, 1);
+namespace {
+
+SaveResult cancelled(OptionsAnswer answer) {
+  return answer == OptionsAnswer::CancelledNewFile ? SaveResult::CancelledNewFile : SaveResult::Cancelled;
+}
+
+}  // namespace
+
+WriteOutcome assembleFromSource(const SourcePair& source, const Bytes& destinationCopy, SaveChoices& choices,
+                                const ShowOptionsFn& showOptions, const CursorHints& cursor) {
+  if (!source.built) return keepDestination(destinationCopy, SaveResult::Failed);
   try {
     WriteOutcome out;
-    out.errorFlag = errorFlag;
     out.bytes = destinationCopy;
     // Deletions made in the form count whether it closes with Ok or Cancel;
     // a merge that fails writes what the form left.
-    if (showOptions(out.bytes, choices, out.errorFlag)) {
-      out.newImageIndex =
-          AddBitmapToIconStream(source.bitmap, source.mask, &out.bytes, choices.depth, choices.pngCompression,
-                                choices.mergeMode, cursor, choices.smallerSizes);
-      // The icon is written as the form left it, but a save that did not add
-      // the image is no success.
-      if (out.newImageIndex < 0) out.errorFlag = 1;
+    const OptionsAnswer answer = showOptions(out.bytes, choices);
+    if (answer != OptionsAnswer::Ok) {
+      out.result = cancelled(answer);
+      return out;
     }
+    out.newImageIndex =
+        AddBitmapToIconStream(source.bitmap, source.mask, &out.bytes, choices.depth, choices.pngCompression,
+                              choices.mergeMode, cursor, choices.smallerSizes);
+    // The icon is written as the form left it, but a save that did not add
+    // the image is no success.
+    out.result = out.newImageIndex < 0 ? SaveResult::Failed : SaveResult::Saved;
     return out;
   } catch (const std::exception&) {
-    return keepDestination(destinationCopy, 1);
+    return keepDestination(destinationCopy, SaveResult::Failed);
   }
 }
 
-WriteOutcome assembleFromPng(const Bytes* pngReadBack, const Bytes& destinationCopy, int16_t errorFlag,
-                             SaveChoices& choices, const ShowOptionsFn& showOptions,
-                             const CursorHints& cursor) {
+WriteOutcome assembleFromPng(const Bytes* pngReadBack, const Bytes& destinationCopy, SaveChoices& choices,
+                             const ShowOptionsFn& showOptions, const CursorHints& cursor) {
   try {
     WriteOutcome out;
-    out.errorFlag = errorFlag;
     out.bytes = destinationCopy;
-    if (!showOptions(out.bytes, choices, out.errorFlag)) return out;
+    const OptionsAnswer answer = showOptions(out.bytes, choices);
+    if (answer != OptionsAnswer::Ok) {
+      out.result = cancelled(answer);
+      return out;
+    }
     // This path keeps the PNG's own colours at 8 bits whatever depth was chosen.
     out.newImageIndex = AddPNGStreamToIconStream(pngReadBack, &out.bytes, 8, choices.pngCompression,
                                                  choices.mergeMode, cursor, choices.smallerSizes);
     if (out.newImageIndex >= 0) return out;
     platform::messageBox("Error in plugin module: procedure AddPNGStreamToIconStream", "Error",
                          platform::MessageButtons::Ok);
-    return keepDestination(destinationCopy, 1);
+    return keepDestination(destinationCopy, SaveResult::Failed);
   } catch (const std::exception&) {
-    return keepDestination(destinationCopy, 1);
+    return keepDestination(destinationCopy, SaveResult::Failed);
   }
 }
 

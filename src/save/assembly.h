@@ -64,16 +64,14 @@ std::int32_t AddPNGStreamToIconStream(const Bytes* pngStream, Bytes* iconStream,
 THotSpot ScaleHotSpot(THotSpot spot, std::int32_t w, std::int32_t h, std::int32_t newW, std::int32_t newH);
 
 // Shows the save options form over destinationCopy. The form may delete
-// images from it (on Ok and on Cancel alike), sets the choices on Ok, and
-// sets errorFlag to 1 when cancelled without a destination. True on Ok.
-using ShowOptionsFn =
-    std::function<bool(Bytes& destinationCopy, SaveChoices& choices, std::int16_t& errorFlag)>;
+// images from it (on Ok and on Cancel alike) and sets the choices on Ok.
+using ShowOptionsFn = std::function<OptionsAnswer(Bytes& destinationCopy, SaveChoices& choices)>;
 
 // What WriteFinish writes: bytes, whole, through the host's file handle
-// (nothing when empty), and the flag the host is to receive.
+// (nothing when empty), and how the save ended.
 struct WriteOutcome {
   Bytes bytes;
-  std::int16_t errorFlag = 0;
+  SaveResult result = SaveResult::Saved;
   // The new image's position in the written icon; -1 when none was merged.
   std::int32_t newImageIndex = -1;
 };
@@ -91,18 +89,16 @@ struct SourcePair {
 // the save (empty when there was none). Hosts truncate the destination before
 // writing, so a save that fails after a destination existed gives back
 // exactly those bytes to write.
-WriteOutcome assembleFromSource(const SourcePair& source, const Bytes& destinationCopy,
-                                std::int16_t errorFlag, SaveChoices& choices,
+WriteOutcome assembleFromSource(const SourcePair& source, const Bytes& destinationCopy, SaveChoices& choices,
                                 const ShowOptionsFn& showOptions, const CursorHints& cursor = {});
 
 // The assembly of any other image mode, from the PNG the carried module
 // wrote (null when it could not be read back).
-WriteOutcome assembleFromPng(const Bytes* pngReadBack, const Bytes& destinationCopy, std::int16_t errorFlag,
-                             SaveChoices& choices, const ShowOptionsFn& showOptions,
-                             const CursorHints& cursor = {});
+WriteOutcome assembleFromPng(const Bytes* pngReadBack, const Bytes& destinationCopy, SaveChoices& choices,
+                             const ShowOptionsFn& showOptions, const CursorHints& cursor = {});
 
 // A save that ends before the assembly (an earlier step failed): the
 // destination's previous bytes go back, so the truncated file is restored.
-WriteOutcome keepDestination(const Bytes& destinationCopy, std::int16_t errorFlag);
+WriteOutcome keepDestination(const Bytes& destinationCopy, SaveResult result);
 
 }  // namespace icofmt::save

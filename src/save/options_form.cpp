@@ -10,7 +10,7 @@
 #include "pixels/bitmap.h"
 #include "pixels/png_image.h"
 #include "platform/message_box.h"
-#include "sdk/selectors.h"
+#include "save/host_image.h"
 #include "ui/about_box.h"
 #include "ui/preview.h"
 
@@ -275,11 +275,12 @@ void TFormOptSave::B_DeleteClick() {
   if (control("ChkLB1").items.size() < 2) control("B_Delete").enabled = false;
 }
 
-bool ShowOptions(const OptionsInput& input, int32_t& proposedDepth, std::vector<uint8_t>& destinationCopy,
-                 std::vector<uint8_t>& assemblyBuffer, int16_t& errorFlag, SaveChoices& choices) {
+OptionsAnswer ShowOptions(const OptionsInput& input, int32_t& proposedDepth,
+                          std::vector<uint8_t>& destinationCopy, std::vector<uint8_t>& assemblyBuffer,
+                          SaveChoices& choices) {
   assemblyBuffer = destinationCopy;
   const int32_t shownDepth = proposedDepth;
-  if (input.hostImageMode == sdk::plugInModeGrayScale) proposedDepth = 8;
+  if (input.hostImageMode == kModeGray) proposedDepth = 8;
   TFormOptSave dialog(input, proposedDepth, assemblyBuffer, choices);
   // The format text shows the depth as proposed, before Gray was forced.
   dialog.control("Label2").caption = formatText(input.width, input.height, shownDepth);
@@ -288,12 +289,9 @@ bool ShowOptions(const OptionsInput& input, int32_t& proposedDepth, std::vector<
       (proposedDepth == 4 || proposedDepth == 8 || proposedDepth == 32))
     dialog.control("ChkB2").checked = true;
   const bool ok = platform::showModal(dialog.form()) == platform::ModalResult::Ok;
-  if (!ok && assemblyBuffer.empty()) {
-    errorFlag = 1;
-    return false;
-  }
+  if (!ok && assemblyBuffer.empty()) return OptionsAnswer::CancelledNewFile;
   destinationCopy = assemblyBuffer;
-  return ok;
+  return ok ? OptionsAnswer::Ok : OptionsAnswer::Cancelled;
 }
 
 }  // namespace icofmt::save

@@ -73,11 +73,10 @@ class TFormOptSave {
 
 // Shows the form for one save. assemblyBuffer becomes a copy of
 // destinationCopy for the form to work on and is copied back when the form
-// closes, with Ok or Cancel, so deletions count either way; cancelled with no
-// destination, errorFlag becomes 1. Gray images (mode 1) are proposed at 8
-// bits. True on Ok, with choices set.
-bool ShowOptions(const OptionsInput& input, std::int32_t& proposedDepth,
-                 std::vector<std::uint8_t>& destinationCopy, std::vector<std::uint8_t>& assemblyBuffer,
-                 std::int16_t& errorFlag, SaveChoices& choices);
+// closes, with Ok or Cancel, so deletions count either way. Gray images
+// (mode 1) are proposed at 8 bits. Choices are set on Ok.
+OptionsAnswer ShowOptions(const OptionsInput& input, std::int32_t& proposedDepth,
+                          std::vector<std::uint8_t>& destinationCopy,
+                          std::vector<std::uint8_t>& assemblyBuffer, SaveChoices& choices);
 
 }  // namespace icofmt::save

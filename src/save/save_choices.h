@@ -14,6 +14,26 @@ inline constexpr std::int32_t kMergeAdd = 1;
 // The sides offered under "Also save smaller sizes", smallest first.
 inline constexpr std::array<std::int32_t, 6> kSmallerSizes{16, 24, 32, 48, 64, 128};
 
+// How the user closed the options form.
+enum class OptionsAnswer {
+  Ok,
+  // The destination is written as the form left it (its deletions count).
+  Cancelled,
+  // A new file, cancelled: there is nothing to write.
+  CancelledNewFile,
+};
+
+// How a save ended. The host layer alone turns it into the host's result:
+// the two cancels and a failure are told apart here, not by a number.
+enum class SaveResult {
+  Saved,
+  Cancelled,
+  CancelledNewFile,
+  // The image could not be made or merged; what there was to tell the user
+  // has been shown.
+  Failed,
+};
+
 struct SaveChoices {
   std::int32_t mergeMode = kMergeReplaceExact;
   // 0 (automatic), 1, 4, 8, 24 or 32 bits per pixel.

@@ -272,7 +272,7 @@ namespace {
 // Stands in for the options form: deletes the first image when asked, then
 // answers Ok or Cancel as the form does.
 ShowOptionsFn fakeForm(bool ok, bool deleteFirst, SaveChoices choices) {
-  return [=](Bytes& destination, SaveChoices& out, int16_t& errorFlag) {
+  return [=](Bytes& destination, SaveChoices& out) {
     if (deleteFirst && !destination.empty()) {
       TAdvancedIcon icon;
       loadIcon(destination, icon);
@@ -282,8 +282,8 @@ ShowOptionsFn fakeForm(bool ok, bool deleteFirst, SaveChoices choices) {
       destination = s.Bytes();
     }
     if (ok) out = choices;
-    if (!ok && destination.empty()) errorFlag = 1;
-    return ok;
+    if (!ok && destination.empty()) return OptionsAnswer::CancelledNewFile;
+    return ok ? OptionsAnswer::Ok : OptionsAnswer::Cancelled;
   };
 }
 
@@ -296,40 +296,43 @@ TEST(Assembly, WritesTheMergedIconOrWhatTheFormLeftAndRestoresTheDestinationOnFa
   const SaveChoices add{kMergeAdd, 8, false, {}};
   SaveChoices choices;
 
-  auto out = assembleFromSource(built, destination, 0, choices, fakeForm(true, true, add));
-  EXPECT_EQ(out.errorFlag, 0);
+  auto out = assembleFromSource(built, destination, choices, fakeForm(true, true, add));
+  EXPECT_EQ(out.result, SaveResult::Saved);
   // A second image of a placed size and depth goes after the sorted ones.
   EXPECT_EQ(out.newImageIndex, 2);
   EXPECT_EQ(formatsOf(out.bytes), (std::vector<Format>{{32, 32, 8}, {48, 48, 32}, {32, 32, 8}}));
 
   // Cancel: the destination less the deletions, no error.
-  out = assembleFromSource(built, destination, 0, choices, fakeForm(false, true, add));
-  EXPECT_EQ(out.errorFlag, 0);
+  out = assembleFromSource(built, destination, choices, fakeForm(false, true, add));
+  EXPECT_EQ(out.result, SaveResult::Cancelled);
   EXPECT_EQ(formatsOf(out.bytes), (std::vector<Format>{{32, 32, 8}, {48, 48, 32}}));
 
   // Cancel with no destination: nothing to write.
-  out = assembleFromSource(built, {}, 0, choices, fakeForm(false, false, add));
-  EXPECT_EQ(out.errorFlag, 1);
+  out = assembleFromSource(built, {}, choices, fakeForm(false, false, add));
+  EXPECT_EQ(out.result, SaveResult::CancelledNewFile);
   EXPECT_TRUE(out.bytes.empty());
 
   // Captured data that does not match: the file gets its old bytes back.
   bool shown = false;
-  auto watch = [&](Bytes&, SaveChoices&, int16_t&) { return shown = true; };
-  out = assembleFromSource({&s.bitmap, &s.mask, false}, destination, 0, choices, watch);
+  auto watch = [&](Bytes&, SaveChoices&) {
+    shown = true;
+    return OptionsAnswer::Ok;
+  };
+  out = assembleFromSource({&s.bitmap, &s.mask, false}, destination, choices, watch);
   EXPECT_FALSE(shown);
-  EXPECT_EQ(out.errorFlag, 1);
+  EXPECT_EQ(out.result, SaveResult::Failed);
   EXPECT_EQ(out.bytes, destination);
 
   // A form that fails outright loses nothing either.
-  auto broken = [](Bytes& d, SaveChoices&, int16_t&) -> bool {
+  auto broken = [](Bytes& d, SaveChoices&) -> OptionsAnswer {
     d.clear();
     throw std::runtime_error("form failed");
   };
-  out = assembleFromSource(built, destination, 0, choices, broken);
-  EXPECT_EQ(out.errorFlag, 1);
+  out = assembleFromSource(built, destination, choices, broken);
+  EXPECT_EQ(out.result, SaveResult::Failed);
   EXPECT_EQ(out.bytes, destination);
 
-  EXPECT_EQ(keepDestination(destination, 1).bytes, destination);
+  EXPECT_EQ(keepDestination(destination, SaveResult::Failed).bytes, destination);
 }
 
 TEST(Assembly, PngFallbackReportsAFailedMergeAndRestoresTheDestination) {
@@ -338,22 +341,22 @@ TEST(Assembly, PngFallbackReportsAFailedMergeAndRestoresTheDestination) {
   SaveChoices choices;
   const Bytes png = icotest::pngBlock(24, 24);
 
-  auto out = assembleFromPng(&png, destination, 0, choices, fakeForm(true, false, add));
-  EXPECT_EQ(out.errorFlag, 0);
+  auto out = assembleFromPng(&png, destination, choices, fakeForm(true, false, add));
+  EXPECT_EQ(out.result, SaveResult::Saved);
   EXPECT_EQ(formatsOf(out.bytes), (std::vector<Format>{{16, 16, 4}, {32, 32, 8}, {24, 24, 8}}));
 
   platform::scripted::reset();
   const Bytes broken = {0x89, 'P', 'N', 'G'};
   for (const Bytes* readBack : {&broken, static_cast<const Bytes*>(nullptr)}) {
-    out = assembleFromPng(readBack, destination, 0, choices, fakeForm(true, true, add));
-    EXPECT_EQ(out.errorFlag, 1);
+    out = assembleFromPng(readBack, destination, choices, fakeForm(true, true, add));
+    EXPECT_EQ(out.result, SaveResult::Failed);
     EXPECT_EQ(out.bytes, destination);
   }
   ASSERT_EQ(platform::scripted::messageBoxes().size(), 2u);
   EXPECT_EQ(platform::scripted::messageBoxes()[0].text,
             "Error in plugin module: procedure AddPNGStreamToIconStream");
 
-  out = assembleFromPng(&png, {}, 0, choices, fakeForm(false, false, add));
-  EXPECT_EQ(out.errorFlag, 1);
+  out = assembleFromPng(&png, {}, choices, fakeForm(false, false, add));
+  EXPECT_EQ(out.result, SaveResult::CancelledNewFile);
   EXPECT_TRUE(out.bytes.empty());
 }

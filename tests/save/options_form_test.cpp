@@ -26,8 +26,7 @@ Bytes threeImages() {
 
 // One run of the form: what it showed when the script ran out, and what it gave.
 struct FormRun {
-  bool ok = false;
-  int16_t errorFlag = 0;
+  OptionsAnswer answer = OptionsAnswer::Cancelled;
   int32_t proposed = 0;
   SaveChoices choices;
   Bytes destination;
@@ -48,7 +47,7 @@ FormRun show(const OptionsInput& input, int32_t proposed, Bytes destination, std
   Bytes assembly;
   run.choices.depth = -1;
   run.choices.smallerSizes = std::move(sizesBefore);
-  run.ok = ShowOptions(input, run.proposed, run.destination, assembly, run.errorFlag, run.choices);
+  run.answer = ShowOptions(input, run.proposed, run.destination, assembly, run.choices);
   return run;
 }
 
@@ -72,7 +71,7 @@ TEST(OptionsForm, PreselectsTheProposedDepthAndPngFor256Squares) {
         Case{20, 10, 1, 8, 3, false, "20x10x8bpp"}, Case{16, 16, 1, 0, 3, false, "16x16x0bpp"}}) {
     SCOPED_TRACE(c.format);
     const FormRun run = show({"C:\\icons\\a.ico", c.w, c.h, c.mode}, c.proposed, {}, {});
-    ASSERT_TRUE(run.ok);
+    ASSERT_EQ(run.answer, OptionsAnswer::Ok);
     EXPECT_EQ(in(run, "CB2").itemIndex, c.item);
     EXPECT_EQ(in(run, "ChkB2").checked, c.png);
     EXPECT_EQ(in(run, "Label2").caption, c.format);
@@ -119,7 +118,7 @@ TEST(OptionsForm, SmallerSizesOfferSidesBelowThePictureAndKeepTheChoice) {
     for (int32_t side : c.ticked) actions.push_back({Action::Kind::Check, smallerSizeControl(side), -1});
     if (!c.ok) actions.push_back({Action::Kind::Escape, "", -1});
     const FormRun run = show({"a.ico", c.w, c.h, 3}, 32, threeImages(), actions, true, {}, c.before);
-    EXPECT_EQ(run.ok, c.ok);
+    EXPECT_EQ(run.answer == OptionsAnswer::Ok, c.ok);
     std::vector<int32_t> shown;
     for (int32_t side : kSmallerSizes) {
       const platform::Control& box = in(run, smallerSizeControl(side).c_str());
@@ -136,8 +135,7 @@ TEST(OptionsForm, DeletionsCountOnCancelAndTheLastImageAlwaysStays) {
   // Delete the first image, then cancel.
   FormRun run = show({"a.ico", 32, 32, 3}, 32, three,
                      {{Action::Kind::CheckItem, "ChkLB1", 0}, {Action::Kind::Click, "B_Delete", -1}}, false);
-  EXPECT_FALSE(run.ok);
-  EXPECT_EQ(run.errorFlag, 0);
+  EXPECT_EQ(run.answer, OptionsAnswer::Cancelled);
   EXPECT_EQ(formatsOf(run.destination), (std::vector<Format>{{32, 32, 8}, {48, 48, 32}}));
   ASSERT_EQ(platform::scripted::messageBoxes().size(), 1u);
   EXPECT_EQ(platform::scripted::messageBoxes()[0].text, "Do you really want to delete checked images?");
@@ -152,7 +150,7 @@ TEST(OptionsForm, DeletionsCountOnCancelAndTheLastImageAlwaysStays) {
               {Action::Kind::CheckItem, "ChkLB1", 1},
               {Action::Kind::CheckItem, "ChkLB1", 2},
               {Action::Kind::Click, "B_Delete", -1}});
-  EXPECT_TRUE(run.ok);
+  EXPECT_EQ(run.answer, OptionsAnswer::Ok);
   EXPECT_EQ(formatsOf(run.destination), (std::vector<Format>{{48, 48, 32}}));
   EXPECT_FALSE(in(run, "B_Delete").enabled);
 
@@ -161,13 +159,12 @@ TEST(OptionsForm, DeletionsCountOnCancelAndTheLastImageAlwaysStays) {
              {{Action::Kind::CheckItem, "ChkLB1", 1}, {Action::Kind::Click, "B_Delete", -1}}, false,
              {platform::MessageAnswer::No});
   EXPECT_EQ(run.destination, three);
-  EXPECT_EQ(run.errorFlag, 0);
+  EXPECT_EQ(run.answer, OptionsAnswer::Cancelled);
 }
 
 TEST(OptionsForm, EmptyDestinationListsNothingAndCancelIsAnError) {
   const FormRun run = show({"new.ico", 32, 32, 3}, 32, {}, {}, false);
-  EXPECT_FALSE(run.ok);
-  EXPECT_EQ(run.errorFlag, 1);
+  EXPECT_EQ(run.answer, OptionsAnswer::CancelledNewFile);
   EXPECT_EQ(in(run, "Label5").caption, "0 subicons in destination file");
   EXPECT_FALSE(in(run, "B_Delete").enabled);
   EXPECT_TRUE(in(run, "Im").picture.empty());

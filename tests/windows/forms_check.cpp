@@ -328,7 +328,6 @@ void optionsForm(const std::string& icon, const std::string& shots) {
       "release\\sample.ico",
       32, 32, 3};
   std::int32_t proposed = 32;
-  std::int16_t errorFlag = 0;
   save::SaveChoices choices;
   // 16 chosen in an earlier save: ticked; 24 offered; 32 and up are no
   // smaller sizes of a 32 x 32 picture.
@@ -346,7 +345,8 @@ void optionsForm(const std::string& icon, const std::string& shots) {
                          {Action::Kind::Escape, "", -1},
                          {Action::Kind::Escape, "", -1}},
                         seen, [&] {
-                          return save::ShowOptions(input, proposed, destination, assembly, errorFlag, choices)
+                          return save::ShowOptions(input, proposed, destination, assembly, choices) ==
+                                         save::OptionsAnswer::Ok
                                      ? ModalResult::Ok
                                      : ModalResult::Cancel;
                         });
