@@ -9,7 +9,7 @@
 #include <iterator>
 #include <vector>
 
-#include "host/delegate.h"
+#include "host/carried_module.h"
 #include "host/dispatch.h"
 #include "host/module_state.h"
 #include "platform/modules.h"

@@ -3,7 +3,7 @@
 #include <exception>
 #include <new>
 
-#include "host/delegate.h"
+#include "host/carried_module.h"
 #include "host/module_state.h"
 #include "host/options_hook.h"
 #include "host/steps.h"
@@ -138,7 +138,7 @@ void readDispatch(ModuleState& s) {
   }
   if (s.firstCall) {
     s.firstCall = false;
-    require(s, loadDelegate(s.carried, platform::ownModule(), s.pluginData));
+    require(s, loadCarriedModule(s.carried, platform::ownModule(), s.pluginData));
   }
   if (s.errorFlag != 0) return;
   switch (s.selector) {
@@ -171,7 +171,7 @@ void writeDispatch(ModuleState& s) {
   const sdk::FormatRecord* block = s.formatParamBlock;
   if (s.firstCall) {
     s.firstCall = false;
-    require(s, loadDelegate(s.carried, platform::ownModule(), s.pluginData));
+    require(s, loadCarriedModule(s.carried, platform::ownModule(), s.pluginData));
     nameParkedFiles(save, s.carried.folder);
     if (!s.carried.folder.empty()) files.tempPngPath = s.carried.folder + "tmpPNG234.png";
     save.destinationCopy.emplace();

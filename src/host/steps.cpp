@@ -4,7 +4,7 @@
 #include "host/steps.h"
 
 #include "base/limits.h"
-#include "host/delegate.h"
+#include "host/carried_module.h"
 #include "host/module_state.h"
 #include "open/prepare_open.h"
 #include "platform/files.h"

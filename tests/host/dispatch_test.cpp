@@ -5,7 +5,7 @@
 
 #include <fstream>
 
-#include "host/delegate.h"
+#include "host/carried_module.h"
 #include "host/options_hook.h"
 #include "host_fixture.h"
 #include "icon/advanced_icon.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "host/delegate.h"
+#include "host/carried_module.h"
 #include "host/dispatch.h"
 #include "host/module_state.h"
 #include "platform/files.h"

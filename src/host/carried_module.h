@@ -12,13 +12,13 @@
 
 namespace icofmt::host {
 
-constexpr char kDelegateFileName[] = "RESICO.dll";
-constexpr char kDelegateResource[] = "RESDLL";
-constexpr char kDelegateEntry[] = "ENTRYPOINT1";
+constexpr char kCarriedFileName[] = "RESICO.dll";
+constexpr char kCarriedResource[] = "RESDLL";
+constexpr char kCarriedEntry[] = "ENTRYPOINT1";
 
-constexpr char kNoDelegatePath[] = "Error: Can't find path to Png.8bi";
-constexpr char kDelegateNotLoaded[] = "Error during loading Png.8bi";
-constexpr char kDelegateNoEntry[] = "Error getting ENTRYPOINT1 Adress in Png.8bi";
+constexpr char kNoCarriedPath[] = "Error: Can't find path to Png.8bi";
+constexpr char kCarriedNotLoaded[] = "Error during loading Png.8bi";
+constexpr char kCarriedNoEntry[] = "Error getting ENTRYPOINT1 Adress in Png.8bi";
 // Followed by the path of the file.
 constexpr char kCannotCreateTemporary[] = "Error: can't create temporary file ";
 
@@ -32,10 +32,10 @@ struct HostCall {
 // Makes the process folder (carried.folder) and writes the carried module
 // into it, unless a file there already holds exactly its bytes; returns its
 // path, or an empty string when there is no file to load.
-std::string extractDelegate(CarriedModule& carried, platform::ModuleHandle resources);
+std::string writeCarriedModule(CarriedModule& carried, platform::ModuleHandle resources);
 // Fills carried.library and carried.entry; false after telling the user.
 // The host's data slot is cleared for the fresh instance.
-bool loadDelegate(CarriedModule& carried, platform::ModuleHandle resources, std::intptr_t* data);
+bool loadCarriedModule(CarriedModule& carried, platform::ModuleHandle resources, std::intptr_t* data);
 
 // The carried module called with the temporary PNG in place of the host's
 // file (name and handle on the read side, the handle from WritePrepare on),

@@ -1,4 +1,4 @@
-#include "host/delegate.h"
+#include "host/carried_module.h"
 
 #include <algorithm>
 #include <cstring>
@@ -38,7 +38,7 @@ void writeName(sdk::FSSpec& spec, const std::string& text) {
   if (n < 255) spec.name[n + 1] = 0;
 }
 
-void callDelegate(const CarriedModule& carried, const HostCall& call, std::int16_t& result) {
+void callCarriedModule(const CarriedModule& carried, const HostCall& call, std::int16_t& result) {
   if (carried.entry != nullptr && result == 0) carried.entry(call.selector, call.block, call.data, &result);
 }
 
@@ -66,7 +66,7 @@ void closeTempPng(FileSwap& files) {
   files.tempPngHandle = platform::kInvalidFile;
 }
 
-void unloadAndDeleteDelegate(CarriedModule& carried) {
+void unloadCarriedModule(CarriedModule& carried) {
   if (carried.library != nullptr) bestEffort([&] { platform::unloadLibrary(carried.library); });
   carried.library = nullptr;
   carried.entry = nullptr;
@@ -80,14 +80,14 @@ void unloadAndDeleteDelegate(CarriedModule& carried) {
 
 }  // namespace
 
-std::string extractDelegate(CarriedModule& carried, platform::ModuleHandle resources) {
+std::string writeCarriedModule(CarriedModule& carried, platform::ModuleHandle resources) {
   // Every temporary file lives in this process's own folder: other processes
   // and other users can neither read them nor plant files in their place.
   carried.folder = platform::processFolder(platform::tempFolder());
   // Recorded at once, so the clean-up finds the folder whatever fails next.
-  if (!carried.folder.empty()) carried.file = carried.folder + kDelegateFileName;
+  if (!carried.folder.empty()) carried.file = carried.folder + kCarriedFileName;
   const std::string& path = carried.file;
-  auto bytes = platform::findResource(resources, platform::kRcDataType, kDelegateResource);
+  auto bytes = platform::findResource(resources, platform::kRcDataType, kCarriedResource);
   if (path.empty() || bytes.empty()) return {};
   // Only bytes we carry are ever loaded: a file of that name left by an
   // earlier operation is used when it is ours, and replaced otherwise.
@@ -115,25 +115,25 @@ std::string extractDelegate(CarriedModule& carried, platform::ModuleHandle resou
   return {};
 }
 
-bool loadDelegate(CarriedModule& carried, platform::ModuleHandle resources, std::intptr_t* data) {
+bool loadCarriedModule(CarriedModule& carried, platform::ModuleHandle resources, std::intptr_t* data) {
   carried.library = nullptr;
   carried.entry = nullptr;
-  std::string path = extractDelegate(carried, resources);
+  std::string path = writeCarriedModule(carried, resources);
   if (path.empty()) {
-    fail(kNoDelegatePath);
+    fail(kNoCarriedPath);
     return false;
   }
   carried.library = platform::loadLibrary(path);
   if (carried.library == nullptr) {
-    fail(kDelegateNotLoaded);
+    fail(kCarriedNotLoaded);
     return false;
   }
   // The slot the host keeps for us may still hold what an earlier instance
   // of the carried module left there: memory of a library now unloaded.
   if (data != nullptr) *data = 0;
-  carried.entry = reinterpret_cast<sdk::PluginEntry>(platform::findExport(carried.library, kDelegateEntry));
+  carried.entry = reinterpret_cast<sdk::PluginEntry>(platform::findExport(carried.library, kCarriedEntry));
   if (carried.entry == nullptr) {
-    fail(kDelegateNoEntry);
+    fail(kCarriedNoEntry);
     return false;
   }
   return true;
@@ -155,7 +155,7 @@ void forwardRead(const CarriedModule& carried, const ReadOperation& read, const 
   // Without the temporary PNG the carried module would read whatever file
   // the invalid handle happens to name.
   if (files.tempPngHandle == platform::kInvalidFile && result == 0) result = 1;
-  callDelegate(carried, call, result);
+  callCarriedModule(carried, call, result);
   if (block->fileSpec != nullptr) writeName(*block->fileSpec, files.hostFileName);
   block->dataFork = files.hostDataFork;
 }
@@ -172,7 +172,7 @@ void forwardWrite(const CarriedModule& carried, FileSwap& files, const HostCall&
     if (files.tempPngHandle == platform::kInvalidFile && result == 0) result = 1;
   }
   // Without a parameter block there is nothing the carried module could use.
-  if (block != nullptr) callDelegate(carried, call, result);
+  if (block != nullptr) callCarriedModule(carried, call, result);
   if (swap) block->dataFork = files.hostDataFork;
 }
 
@@ -181,7 +181,7 @@ void finishRead(ModuleState& s) {
   closeTempPng(s.files);
   bestEffort([&] { deleteIfExists(s.files.tempPngPath); });
   // Last, as it removes the folder once nothing is left in it.
-  unloadAndDeleteDelegate(s.carried);
+  unloadCarriedModule(s.carried);
 }
 
 void finishWriteCleanup(ModuleState& s) {
@@ -201,7 +201,7 @@ void releaseOperation(ModuleState& s) {
     bestEffort([&] { deleteIfExists(save.parkedCopyFile); });
     bestEffort([&] { deleteIfExists(save.parkedNameFile); });
   }
-  unloadAndDeleteDelegate(s.carried);
+  unloadCarriedModule(s.carried);
   save.destinationCopy.reset();
   save.pngReadBack.reset();
   save.captureBuffer.reset();
