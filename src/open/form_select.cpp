@@ -32,32 +32,36 @@ TFormSelect::TFormSelect(std::string iconPath, const std::vector<std::string>& d
   label1.wordWrap = true;
 
   image1_ = form_.controls.size();
-  Control& image1 = form_.add(
-      makeControl(ControlKind::Image, "Image1", "", kPreviewLeft, kPreviewTop, kPreviewSide, kPreviewSide));
+  Control& image1 = form_.add(makeControl(ControlKind::Image, select_controls::kPreview, "", kPreviewLeft,
+                                          kPreviewTop, kPreviewSide, kPreviewSide));
   image1.stretch = true;
 
   label2_ = form_.controls.size();
   // Sized to its caption: "12 subicons" is wider than the design's "0 subicons".
-  form_.add(makeControl(ControlKind::Label, "Label2", "0 subicons", 146, 32, 51, 13)).autoSize = true;
+  form_.add(makeControl(ControlKind::Label, select_controls::kImageCount, "0 subicons", 146, 32, 51, 13))
+      .autoSize = true;
 
   comboBox1_ = form_.controls.size();
-  Control& combo = form_.add(makeControl(ControlKind::ComboBox, "ComboBox1", "", 146, 48, 185, 21));
+  Control& combo =
+      form_.add(makeControl(ControlKind::ComboBox, select_controls::kImageList, "", 146, 48, 185, 21));
   combo.tabOrder = 0;
   combo.onChange = [this] { ComboBox1Change(); };
 
   checkBox1_ = form_.controls.size();
-  Control& check = form_.add(makeControl(ControlKind::CheckBox, "CheckBox1", "Stretch", 146, 80, 65, 17));
+  Control& check =
+      form_.add(makeControl(ControlKind::CheckBox, select_controls::kStretch, "Stretch", 146, 80, 65, 17));
   check.checked = true;
   check.tabOrder = 2;
   check.onClick = [this] { CheckBox1Click(); };
 
-  Control& ok = form_.add(makeControl(ControlKind::Button, "Button1", "Ok", 280, 80, 49, 21));
+  Control& ok = form_.add(makeControl(ControlKind::Button, select_controls::kOk, "Ok", 280, 80, 49, 21));
   ok.modalResult = platform::ModalResult::Ok;
   ok.tabOrder = 1;
   ok.onClick = [this] { Button1Click(); };
 
   // Outside the 341-pixel client width: only Escape reaches it.
-  Control& cancel = form_.add(makeControl(ControlKind::Button, "Button2", "Cancel", 400, 32, 49, 17));
+  Control& cancel =
+      form_.add(makeControl(ControlKind::Button, select_controls::kCancel, "Cancel", 400, 32, 49, 17));
   cancel.modalResult = platform::ModalResult::Cancel;
   cancel.isCancel = true;
   cancel.tabOrder = 3;

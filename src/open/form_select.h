@@ -10,6 +10,17 @@
 
 namespace icofmt::open {
 
+// The names of the controls that code outside the form reaches (the scripted
+// user's answers, the tests, the Windows driver), as the form names them.
+namespace select_controls {
+inline constexpr char kPreview[] = "Image1";
+inline constexpr char kImageCount[] = "Label2";
+inline constexpr char kImageList[] = "ComboBox1";
+inline constexpr char kStretch[] = "CheckBox1";
+inline constexpr char kOk[] = "Button1";
+inline constexpr char kCancel[] = "Button2";
+}  // namespace select_controls
+
 // Where the preview sits and the frame FormPaint draws around it.
 constexpr int kPreviewLeft = 7;
 constexpr int kPreviewTop = 38;

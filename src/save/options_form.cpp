@@ -89,52 +89,58 @@ void TFormOptSave::addControls() {
   path.pathEllipsis = true;
   path.hint = input_.destinationPath;
   form_.add(label("Label1", "Destination image format :", 8, 32, 125));
-  form_.add(label("Label2", formatText(input_.width, input_.height, proposedDepth_), 136, 32, 306)).anchors =
-      leftTopRight;
+  form_
+      .add(label(options_controls::kFormat, formatText(input_.width, input_.height, proposedDepth_), 136, 32,
+                 306))
+      .anchors = leftTopRight;
 
-  Control advanced = makeControl(ControlKind::CheckBox, "ChkB1", "Advanced", 8, 56, 81, 17);
+  Control advanced =
+      makeControl(ControlKind::CheckBox, options_controls::kAdvanced, "Advanced", 8, 56, 81, 17);
   advanced.tabOrder = 3;
   advanced.onClick = [this] { ChkB1Click(); };
   form_.add(std::move(advanced));
   form_.add(ui::makeLinkButton("LB_Link", ui::formatPageLink(), 139, 56, 115, 21));
   form_.add(ui::makeAboutButton(266, 55));
-  Control ok = makeControl(ControlKind::Button, "B_Ok", "Ok", 304, kButtonsTopCompact, 64, 21);
+  Control ok = makeControl(ControlKind::Button, options_controls::kOk, "Ok", 304, kButtonsTopCompact, 64, 21);
   ok.tabOrder = 2;
   ok.modalResult = platform::ModalResult::Ok;
   ok.onClick = [this] { B_OkClick(); };
   form_.add(std::move(ok));
-  Control cancel = makeControl(ControlKind::Button, "B_Cancel", "Cancel", 384, kButtonsTopCompact, 64, 21);
+  Control cancel =
+      makeControl(ControlKind::Button, options_controls::kCancel, "Cancel", 384, kButtonsTopCompact, 64, 21);
   cancel.tabOrder = 4;
   cancel.modalResult = platform::ModalResult::Cancel;
   cancel.isCancel = true;
   form_.add(std::move(cancel));
 
   form_.add(label("Label9", "Selected image :", 8, 88, 80));
-  Control preview = makeControl(ControlKind::Image, "Im", "", 8, 104, 128, 128);
+  Control preview = makeControl(ControlKind::Image, options_controls::kPreview, "", 8, 104, 128, 128);
   preview.stretch = true;
   form_.add(std::move(preview));
-  form_.add(label("Label5", "0 subicons in destination file :", 144, 88, 153));
-  Control list = makeControl(ControlKind::ListBox, "ChkLB1", "", 144, 104, 153, 100);
+  form_.add(label(options_controls::kImageCount, "0 subicons in destination file :", 144, 88, 153));
+  Control list = makeControl(ControlKind::ListBox, options_controls::kImageList, "", 144, 104, 153, 100);
   list.checkBoxes = true;
   list.tabOrder = 0;
   list.onChange = [this] { ChkLB1Click(); };
   form_.add(std::move(list));
-  Control erase = makeControl(ControlKind::Button, "B_Delete", "Delete", 144, 212, 64, 21);
+  Control erase = makeControl(ControlKind::Button, options_controls::kDelete, "Delete", 144, 212, 64, 21);
   erase.tabOrder = 6;
   erase.onClick = [this] { B_DeleteClick(); };
   form_.add(std::move(erase));
 
   form_.add(label("Label7", "Color resolution :", 304, 88, 90));
-  Control depths = makeControl(ControlKind::ComboBox, "CB2", "", 304, 104, 145, 21);
+  Control depths = makeControl(ControlKind::ComboBox, options_controls::kDepth, "", 304, 104, 145, 21);
   depths.items = {"auto", "1 bpp", "4 bpp", "8 bpp", "24 bpp (not recommended)", "32 bpp"};
   depths.tabOrder = 1;
   depths.onChange = [this] { CB2Click(); };
   form_.add(std::move(depths));
-  Control replace = makeControl(ControlKind::CheckBox, "ChkB3", "Replace exact format", 304, 128, 129, 17);
+  Control replace = makeControl(ControlKind::CheckBox, options_controls::kReplaceExact,
+                                "Replace exact format", 304, 128, 129, 17);
   replace.checked = true;
   replace.tabOrder = 7;
   form_.add(std::move(replace));
-  Control png = makeControl(ControlKind::CheckBox, "ChkB2", "PNG compression for Vista", 304, 152, 145, 17);
+  Control png = makeControl(ControlKind::CheckBox, options_controls::kPngCompression,
+                            "PNG compression for Vista", 304, 152, 145, 17);
   png.tabOrder = 5;
   form_.add(std::move(png));
   addSmallerSizes();
@@ -183,7 +189,7 @@ void TFormOptSave::FormPaint() {
 
 // The list, its count and the first image's preview, from assemblyBuffer.
 void TFormOptSave::fillList() {
-  Control& list = control("ChkLB1");
+  Control& list = control(options_controls::kImageList);
   list.items.clear();
   list.itemChecked.clear();
   list.itemIndex = -1;
@@ -192,14 +198,15 @@ void TFormOptSave::fillList() {
     for (uint32_t i = 0; i < icon.Images().Count(); ++i)
       list.items.push_back(icon.Images().Items(i)->Description());
   list.itemChecked.assign(list.items.size(), false);
-  control("Label5").caption = std::to_string(list.items.size()) + " subicons in destination file";
-  if (list.items.size() < 2) control("B_Delete").enabled = false;
+  control(options_controls::kImageCount).caption =
+      std::to_string(list.items.size()) + " subicons in destination file";
+  if (list.items.size() < 2) control(options_controls::kDelete).enabled = false;
   if (!list.items.empty()) list.itemIndex = 0;
   ChkLB1Click();
 }
 
 void TFormOptSave::ChkLB1Click() {
-  const int selected = control("ChkLB1").itemIndex;
+  const int selected = control(options_controls::kImageList).itemIndex;
   platform::Picture picture;
   try {
     TAdvancedIcon icon;
@@ -210,31 +217,32 @@ void TFormOptSave::ChkLB1Click() {
     // An image that cannot be shown leaves the preview empty; the form stays usable.
     picture = {};
   }
-  control("Im").picture = std::move(picture);
+  control(options_controls::kPreview).picture = std::move(picture);
 }
 
 void TFormOptSave::CB2Click() {
-  Control& depths = control("CB2");
+  Control& depths = control(options_controls::kDepth);
   if (depths.itemIndex == kDepthItemAuto) {
     const int item = itemOfDepth(proposedDepth_);
     depths.itemIndex = item >= 0 ? item : itemOfDepth(32);
   }
-  control("Label2").caption = formatText(input_.width, input_.height, depthOfItem(depths.itemIndex));
+  control(options_controls::kFormat).caption =
+      formatText(input_.width, input_.height, depthOfItem(depths.itemIndex));
 }
 
 void TFormOptSave::ChkB1Click() {
-  const bool expanded = control("ChkB1").checked;
+  const bool expanded = control(options_controls::kAdvanced).checked;
   const int top = expanded ? kButtonsTopExpanded : kButtonsTopCompact;
-  control("B_Ok").top = top;
-  control("B_Cancel").top = top;
-  control("btAbout").top = top - 1;
+  control(options_controls::kOk).top = top;
+  control(options_controls::kCancel).top = top;
+  control(options_controls::kAbout).top = top - 1;
   form_.height = expanded ? kOptionsHeightExpanded : kOptionsHeightCompact;
 }
 
 void TFormOptSave::B_OkClick() {
-  choices_.mergeMode = control("ChkB3").checked ? kMergeReplaceExact : kMergeAdd;
-  choices_.depth = depthOfItem(control("CB2").itemIndex);
-  choices_.pngCompression = control("ChkB2").checked;
+  choices_.mergeMode = control(options_controls::kReplaceExact).checked ? kMergeReplaceExact : kMergeAdd;
+  choices_.depth = depthOfItem(control(options_controls::kDepth).itemIndex);
+  choices_.pngCompression = control(options_controls::kPngCompression).checked;
   // A side this picture cannot have keeps its choice for the next save.
   std::vector<int32_t> sizes;
   for (int32_t side : kSmallerSizes) {
@@ -248,7 +256,7 @@ void TFormOptSave::B_DeleteClick() {
   if (platform::messageBox("Do you really want to delete checked images?", "Confirm",
                            platform::MessageButtons::YesNo,
                            platform::MessageIcon::Question) == platform::MessageAnswer::Yes) {
-    const Control& list = control("ChkLB1");
+    const Control& list = control(options_controls::kImageList);
     const size_t lines = list.items.size();
     std::vector<uint32_t> positions;
     for (size_t i = 0; i < lines; ++i) {
@@ -272,7 +280,8 @@ void TFormOptSave::B_DeleteClick() {
     }
     fillList();
   }
-  if (control("ChkLB1").items.size() < 2) control("B_Delete").enabled = false;
+  if (control(options_controls::kImageList).items.size() < 2)
+    control(options_controls::kDelete).enabled = false;
 }
 
 OptionsAnswer ShowOptions(const OptionsInput& input, int32_t& proposedDepth,
@@ -283,11 +292,11 @@ OptionsAnswer ShowOptions(const OptionsInput& input, int32_t& proposedDepth,
   if (input.hostImageMode == kModeGray) proposedDepth = 8;
   TFormOptSave dialog(input, proposedDepth, assemblyBuffer, choices);
   // The format text shows the depth as proposed, before Gray was forced.
-  dialog.control("Label2").caption = formatText(input.width, input.height, shownDepth);
-  dialog.control("CB2").itemIndex = itemOfDepth(proposedDepth);
+  dialog.control(options_controls::kFormat).caption = formatText(input.width, input.height, shownDepth);
+  dialog.control(options_controls::kDepth).itemIndex = itemOfDepth(proposedDepth);
   if (input.width == kPngSide && input.height == kPngSide &&
       (proposedDepth == 4 || proposedDepth == 8 || proposedDepth == 32))
-    dialog.control("ChkB2").checked = true;
+    dialog.control(options_controls::kPngCompression).checked = true;
   const bool ok = platform::showModal(dialog.form()) == platform::ModalResult::Ok;
   if (!ok && assemblyBuffer.empty()) return OptionsAnswer::CancelledNewFile;
   destinationCopy = assemblyBuffer;

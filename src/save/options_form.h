@@ -11,6 +11,23 @@
 
 namespace icofmt::save {
 
+// The names of the controls that code outside the form reaches (the scripted
+// user's answers, the tests, the Windows driver), as the form names them.
+namespace options_controls {
+inline constexpr char kAdvanced[] = "ChkB1";
+inline constexpr char kOk[] = "B_Ok";
+inline constexpr char kCancel[] = "B_Cancel";
+inline constexpr char kPreview[] = "Im";
+inline constexpr char kImageList[] = "ChkLB1";
+inline constexpr char kDelete[] = "B_Delete";
+inline constexpr char kDepth[] = "CB2";
+inline constexpr char kReplaceExact[] = "ChkB3";
+inline constexpr char kPngCompression[] = "ChkB2";
+inline constexpr char kFormat[] = "Label2";
+inline constexpr char kImageCount[] = "Label5";
+inline constexpr char kAbout[] = "btAbout";
+}  // namespace options_controls
+
 // Form heights: before activation, compact (destination, format, buttons)
 // and expanded ("Advanced": preview, list, depth and check boxes).
 inline constexpr int kOptionsHeightShown = 108;
