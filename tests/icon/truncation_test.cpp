@@ -5,7 +5,7 @@
 #include "base/stream.h"
 #include "icon/advanced_icon.h"
 #include "icon_builders.h"
-#include "test_files.h"
+#include "support/temp_folder.h"
 
 using namespace icofmt;
 using namespace icotest;
@@ -53,7 +53,7 @@ TEST(Truncation, EveryPrefixOfAValidFileReadsSafely) {
     TMemoryStream all(file);
     ASSERT_TRUE(whole.LoadFromStream(all));
     ASSERT_EQ(whole.Images().Count(), 4);
-    TempDir dir;
+    test::TempFolder dir;
     for (size_t n = 0; n <= file.size(); ++n) {
       const Bytes cut(file.begin(), file.begin() + n);
       TAdvancedIcon fromStream, fromFile;
