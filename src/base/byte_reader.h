@@ -42,7 +42,6 @@ class ByteReader {
            (static_cast<uint32_t>(b[2]) << 16) | (static_cast<uint32_t>(b[3]) << 24);
   }
   int32_t i32le() { return static_cast<int32_t>(u32le()); }
-  int16_t i16le() { return static_cast<int16_t>(u16le()); }
 
  private:
   [[noreturn]] void fail() const { throw InvalidImage(message_); }

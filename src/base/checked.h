@@ -14,12 +14,6 @@ inline std::optional<uint64_t> checkedMul(uint64_t a, uint64_t b) {
   return r;
 }
 
-inline std::optional<uint64_t> checkedAdd(uint64_t a, uint64_t b) {
-  uint64_t r;
-  if (__builtin_add_overflow(a, b, &r)) return std::nullopt;
-  return r;
-}
-
 // Bytes of one pixel row padded to 4 bytes: ((width * bits + 31) / 32) * 4.
 // Computed in 64 bits, so any 32-bit width and bit count fit.
 constexpr uint64_t rowSize(uint64_t width, uint64_t bitsPerPixel) {

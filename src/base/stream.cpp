@@ -113,13 +113,6 @@ int64_t TFileStream::Size() {
   return end;
 }
 
-std::vector<uint8_t> readFileBytes(const std::string& path) {
-  TFileStream f(path, TFileStream::Mode::OpenRead);
-  std::vector<uint8_t> bytes(static_cast<size_t>(f.Size()));
-  f.ReadBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
-  return bytes;
-}
-
 void writeFileBytes(const std::string& path, std::span<const uint8_t> bytes) {
   TFileStream f(path, TFileStream::Mode::Create);
   f.WriteBytes(bytes);

@@ -96,8 +96,7 @@ class TFileStream : public TStream {
   std::FILE* file_ = nullptr;
 };
 
-// Whole-file helpers for tests and tools.
-std::vector<uint8_t> readFileBytes(const std::string& path);
+// Writes the whole file, replacing it.
 void writeFileBytes(const std::string& path, std::span<const uint8_t> bytes);
 
 }  // namespace icofmt

@@ -91,7 +91,6 @@ class TSubIcon : public TPersistent {
 
   const TIconDirEntry& Entry() const { return entry_; }
   const std::vector<uint8_t>& Data() const { return data_; }
-  bool HasData() const { return !data_.empty(); }
   THotSpot HotSpot() const { return hotSpot_; }
   void SetHotSpot(THotSpot hotSpot) { hotSpot_ = hotSpot; }
   bool Packed() const { return packed_; }

@@ -1,7 +1,7 @@
 #pragma once
-// A colour list with a hash index beside it: append-when-absent and
-// membership in constant time, the list order kept exactly. The lists of the
-// reduction hold at most 257 colours, so the table never fills.
+// A colour list with a hash index beside it: append-when-absent in constant
+// time, the list order kept exactly. The lists of the reduction hold at most
+// 257 colours, so the table never fills.
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -16,12 +16,6 @@ class ColourSet {
 
   size_t size() const { return list_.size(); }
   const ColourList& list() const { return list_; }
-  bool contains(Colour c) const {
-    for (uint32_t i = hash(c);; i = (i + 1) & kMask) {
-      if (slots_[i] == kEmpty) return false;
-      if (slots_[i] == c) return true;
-    }
-  }
   // Appends c when absent; true when it was appended.
   bool add(Colour c) {
     uint32_t i = hash(c);

@@ -1,6 +1,5 @@
 // The carried PNG module driven by the reference host in this process.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <random>
@@ -13,6 +12,7 @@
 #include "platform/windowing.h"
 #include "reference_png.h"
 #include "sdk/selectors.h"
+#include "support/temp_folder.h"
 
 namespace icofmt::test {
 namespace {
@@ -23,19 +23,11 @@ using delegate::Document;
 class DelegateTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/icofmt-delegate-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder = std::string(pattern) + "/";
-    setenv("TMPDIR", folder.c_str(), 1);
+    temp.becomeTmpdir();
     platform::scripted::reset();
     platform::scripted::setConfirmUnscripted(true);
     host.load(ICOFMT_CARRIED_MODULE);
   }
-  void TearDown() override {
-    fs::remove_all(folder);
-    unsetenv("TMPDIR");
-  }
-
   std::string write(const std::string& name, const std::vector<std::uint8_t>& bytes) {
     EXPECT_TRUE(platform::writeWholeFile(folder + name, bytes));
     return folder + name;
@@ -73,7 +65,8 @@ class DelegateTest : public ::testing::Test {
     return back;
   }
 
-  std::string folder;
+  TempFolder temp;
+  std::string folder = temp.path();
   icohost::ModuleHost host;
 };
 

@@ -7,24 +7,20 @@
 // stays sound.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
-
-#include <atomic>
-#include <cstdlib>
-#include <filesystem>
-#include <new>
 
 #include "document_io.h"
 #include "module_host.h"
 #include "pixels/png_image.h"
 #include "platform/files.h"
 #include "platform/scripted.h"
+#include "support/failing_allocator.h"
+#include "support/temp_folder.h"
 
+namespace icofmt::test {
 namespace {
 
-std::atomic<bool> armed{false};
-std::atomic<long> failAt{0};
-std::atomic<bool> failed{false};
+namespace fa = failing_allocator;
+
 const void* carriedBase = nullptr;
 
 bool fromCarriedModule(const void* caller) {
@@ -32,29 +28,10 @@ bool fromCarriedModule(const void* caller) {
   return caller != nullptr && dladdr(caller, &info) != 0 && info.dli_fbase == carriedBase;
 }
 
-}  // namespace
-
-void* operator new(std::size_t size) {
-  if (armed && fromCarriedModule(__builtin_return_address(0)) && failAt.fetch_sub(1) == 1) {
-    failed = true;
-    throw std::bad_alloc();
-  }
-  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-
-namespace icofmt::test {
-namespace {
-
 class CarriedFailureTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/icofmt-carried-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder = std::string(pattern) + "/";
-    setenv("TMPDIR", folder.c_str(), 1);
+    temp.becomeTmpdir();
     platform::scripted::reset();
     platform::scripted::setConfirmUnscripted(true);
     host.load(ICOFMT_CARRIED_MODULE);
@@ -63,6 +40,7 @@ class CarriedFailureTest : public ::testing::Test {
     Dl_info info{};
     ASSERT_NE(dladdr(dlsym(module, "ENTRYPOINT1"), &info), 0);
     carriedBase = info.dli_fbase;
+    fa::counts = fromCarriedModule;
     dlclose(module);
     PngImage png;
     png.Create(13, 7, PngColourType::Rgba);
@@ -71,33 +49,28 @@ class CarriedFailureTest : public ::testing::Test {
     source = folder + "source.png";
     ASSERT_TRUE(platform::writeWholeFile(source, png.Encode()));
   }
-  void TearDown() override {
-    std::filesystem::remove_all(folder);
-    unsetenv("TMPDIR");
-  }
+  void TearDown() override { fa::counts = nullptr; }
 
   // Runs the operation with the carried module's n-th allocation failing,
   // for every n until one runs through; returns how many failed.
   template <typename Operation>
   int failEach(Operation operation) {
-    int runs = 0;
-    for (long n = 1;; ++n, ++runs) {
-      failed = false;
-      failAt = n;
-      armed = true;
+    long n = 0;
+    return fa::failEachAllocation([&] {
+      ++n;
+      fa::armed = true;
       const std::int16_t result = operation();
-      armed = false;
+      fa::armed = false;
       EXPECT_EQ(host.undisposedHandles(), 0u) << "allocation " << n;
-      if (!failed) {
+      if (fa::failed)
+        EXPECT_NE(result, 0) << "allocation " << n << " failed, yet the operation succeeded";
+      else
         EXPECT_EQ(result, 0);
-        break;
-      }
-      EXPECT_NE(result, 0) << "allocation " << n << " failed, yet the operation succeeded";
-    }
-    return runs;
+    });
   }
 
-  std::string folder, source;
+  TempFolder temp;
+  std::string folder = temp.path(), source;
   icohost::ModuleHost host;
 };
 

@@ -5,38 +5,17 @@
 // load, nothing loaded or hooked, nothing left in the temporary folder, and a
 // destination that holds its old icon or the merged one (the asan preset's
 // leak checker sees what is left in memory).
-#include <atomic>
-#include <cstdlib>
 #include <filesystem>
-#include <new>
 #include <set>
 
 #include "host_fixture.h"
 #include "icon/advanced_icon.h"
-
-namespace {
-
-// Counted only while the module runs (armed): the allocation that brings
-// failAt to 0 fails; 0 fails none.
-std::atomic<bool> armed{false};
-std::atomic<long> failAt{0};
-std::atomic<bool> failed{false};
-
-}  // namespace
-
-void* operator new(std::size_t size) {
-  if (armed && failAt.load() > 0 && failAt.fetch_sub(1) == 1) {
-    failed = true;
-    throw std::bad_alloc();
-  }
-  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+#include "support/failing_allocator.h"
 
 namespace icofmt::test {
 namespace {
+
+using failing_allocator::failEachAllocation;
 
 using host::moduleState;
 using platform::scripted::UserAction;
@@ -61,10 +40,11 @@ class FailureTest : public HostTest {
   static bool known(std::int16_t result) { return result == 0 || result == 1 || result == sdk::memFullErr; }
 
   std::int16_t step(std::int16_t selector) {
-    armed = true;
+    // Only the module's own allocations count, not the test's.
+    failing_allocator::armed = true;
     std::int16_t result = 12345;
     const std::int16_t returned = host::pluginMain(selector, &block, &dataSlot, &result);
-    armed = false;
+    failing_allocator::armed = false;
     EXPECT_EQ(returned, result);
     EXPECT_TRUE(known(result)) << "selector " << selector << " gave " << result;
     return result;
@@ -131,25 +111,9 @@ class FailureTest : public HostTest {
   std::vector<std::uint8_t> merged;
 };
 
-// Runs the operation once with the n-th allocation failing, for every n
-// until one runs through without reaching it.
-template <typename Operation>
-int failEachAllocation(FailureTest* test, Operation operation) {
-  int runs = 0;
-  for (long n = 1;; ++n, ++runs) {
-    platform::scripted::reset();
-    failed = false;
-    failAt = n;
-    operation();
-    failAt = 0;
-    if (!failed) break;
-  }
-  (void)test;
-  return runs;
-}
-
 TEST_F(FailureTest, AnAllocationThatFailsAnywhereInAnOpenEndsItCleanly) {
-  const int runs = failEachAllocation(this, [this] {
+  const int runs = failEachAllocation([this] {
+    platform::scripted::reset();
     open();
     expectEndedCleanly("open");
   });
@@ -165,7 +129,8 @@ TEST_F(FailureTest, AnAllocationThatFailsAnywhereInASaveEndsItCleanly) {
   ASSERT_EQ(icon.Images().Count(), 2u);
   ASSERT_NE(merged, before);
   ASSERT_TRUE(platform::writeWholeFile(iconPath, before));
-  const int runs = failEachAllocation(this, [this] {
+  const int runs = failEachAllocation([this] {
+    platform::scripted::reset();
     save();
     expectEndedCleanly("save");
   });

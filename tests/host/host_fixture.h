@@ -2,7 +2,6 @@
 // A host for the dispatch tests: a parameter block, an FSSpec, a
 // Recorder in the data slot, and a private temporary folder per test.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -19,6 +18,7 @@
 #include "recorder.h"
 #include "sdk/format_record.h"
 #include "sdk/selectors.h"
+#include "support/temp_folder.h"
 
 namespace icofmt::test {
 
@@ -30,10 +30,7 @@ std::vector<std::uint8_t> recordingModuleBytes();
 class HostTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/icofmt-host-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder = std::string(pattern) + "/";
-    setenv("TMPDIR", folder.c_str(), 1);
+    testFolder.becomeTmpdir();
     host::resetModuleState();
     platform::scripted::reset();
     carriedResourceEntry().name = "RESDLL";
@@ -48,8 +45,6 @@ class HostTest : public ::testing::Test {
   void TearDown() override {
     abandon();
     icofmt_test_recorder = nullptr;
-    std::filesystem::remove_all(folder);
-    unsetenv("TMPDIR");
   }
 
   // Drops the operation in progress as a host that unloads the module would.
@@ -103,8 +98,9 @@ class HostTest : public ::testing::Test {
       0,  0, 0,   0};   // the AND mask row, padded
 
   static constexpr std::intptr_t kHostFork = 4242;
+  TempFolder testFolder;
+  std::string folder = testFolder.path();
   std::string iconPath;
-  std::string folder;
   sdk::FSSpec spec{};
   sdk::FormatRecord block{};
   Recorder recorder;

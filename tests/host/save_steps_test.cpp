@@ -1,7 +1,6 @@
 // The save steps at the host's edge: what they read from the parameter block
 // and the host's procedures, called one by one without the carried module.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <cstring>
 #include <filesystem>
@@ -13,6 +12,7 @@
 #include "platform/files.h"
 #include "sdk/format_record.h"
 #include "sdk/selectors.h"
+#include "support/temp_folder.h"
 
 namespace icofmt::host {
 namespace {
@@ -41,9 +41,6 @@ void disposeHandle(sdk::Handle) { ++gDisposed; }
 class SaveStepsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/icofmt-steps-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder = std::string(pattern) + "/";
     save.destinationCopy.emplace();
     save.captureBuffer.emplace();
     std::memset(&block, 0, sizeof block);
@@ -52,7 +49,6 @@ class SaveStepsTest : public ::testing::Test {
     gPropertyResult = sdk::noErr;
     gDisposed = 0;
   }
-  void TearDown() override { std::filesystem::remove_all(folder); }
   void setTitle(const std::string& title) {
     gTitle = std::make_unique<char[]>(title.size());
     std::memcpy(gTitle.get(), title.data(), title.size());
@@ -60,7 +56,8 @@ class SaveStepsTest : public ::testing::Test {
     gTitleSize = static_cast<std::int32_t>(title.size());
   }
 
-  std::string folder;
+  test::TempFolder temp;
+  std::string folder = temp.path();
   // The parts of the state the steps work on: no module state needed.
   SaveOperation save;
   FileSwap files;

@@ -4,13 +4,20 @@
 
 using namespace icofmt;
 
-TEST(Helpers, FloorAndCeilingTruncateTowardTheRightNeighbour) {
-  EXPECT_EQ(FloorValue(2.5), 2);
-  EXPECT_EQ(FloorValue(-2.5), -3);
-  EXPECT_EQ(FloorValue(-3.0), -3);
-  EXPECT_EQ(CeilValue(2.5), 3);
-  EXPECT_EQ(CeilValue(-2.5), -2);
-  EXPECT_EQ(CeilValue(4.0), 4);
+TEST(Helpers, RoundingGoesToTheRightNeighbour) {
+  struct Case {
+    double x;
+    int32_t floor, ceiling, halfEven;
+  };
+  const Case cases[] = {{2.5, 2, 3, 2},   {-2.5, -3, -2, -2}, {-3.0, -3, -3, -3},
+                        {4.0, 4, 4, 4},   {0.5, 0, 1, 0},     {1.5, 1, 2, 2},
+                        {-0.5, -1, 0, 0}, {-1.5, -2, -1, -2}, {2.4999, 2, 3, 2}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.x);
+    EXPECT_EQ(FloorValue(c.x), c.floor);
+    EXPECT_EQ(CeilValue(c.x), c.ceiling);
+    EXPECT_EQ(RoundHalfEven(c.x), c.halfEven);
+  }
 }
 
 TEST(Helpers, MembershipLooksAtHighIndexInclusive) {
@@ -18,15 +25,6 @@ TEST(Helpers, MembershipLooksAtHighIndexInclusive) {
   EXPECT_TRUE(IsInArray(7, values, 2));
   EXPECT_FALSE(IsInArray(7, values, 1));
   EXPECT_FALSE(IsInArray(3, values, -1));
-}
-
-TEST(Helpers, RoundHalfEvenGoesToTheEvenNeighbour) {
-  EXPECT_EQ(RoundHalfEven(0.5), 0);
-  EXPECT_EQ(RoundHalfEven(1.5), 2);
-  EXPECT_EQ(RoundHalfEven(2.5), 2);
-  EXPECT_EQ(RoundHalfEven(-0.5), 0);
-  EXPECT_EQ(RoundHalfEven(-1.5), -2);
-  EXPECT_EQ(RoundHalfEven(2.4999), 2);
 }
 
 TEST(Helpers, FitAspectRatioCentresAndClips) {

@@ -5,7 +5,7 @@
 #include "base/stream.h"
 #include "icon/advanced_icon.h"
 #include "icon_builders.h"
-#include "test_files.h"
+#include "support/temp_folder.h"
 
 using namespace icofmt;
 using namespace icotest;
@@ -104,7 +104,7 @@ TEST(IcoFormat, CursorFilesKeepTheirHotSpotsThroughReadersAndWriter) {
   EntrySpec png{pngBlock(48, 48)};
   png.planes = 40;
   png.bitCount = 2;
-  TempDir dir;
+  test::TempFolder dir;
   TAdvancedIcon fromFile, fromStream;
   ASSERT_TRUE(fromFile.LoadFromFile(dir.write("c.cur", iconFile({e, png}, 2))));
   ASSERT_TRUE(loadBytes(fromStream, iconFile({e, png}, 2)));
@@ -164,7 +164,7 @@ TEST(IcoFormat, HeadersAndEmptyContainers) {
 }
 
 TEST(IcoFormat, FileReaderStopsAndSkipsAsTheOffsetsAndSizesSay) {
-  TempDir dir;
+  test::TempFolder dir;
   auto load = [&](const Bytes& file) {
     TAdvancedIcon icon;
     icon.LoadFromFile(dir.write("t.ico", file));
@@ -215,7 +215,7 @@ TEST(IcoFormat, BlockRunningPastTheEndIsReadAsFarAsItGoesThenZero) {
   const size_t full = e.block.size();
   Bytes file = iconFile({e});
   file.resize(file.size() - 10);  // the mask's last bytes are gone
-  TempDir dir;
+  test::TempFolder dir;
   TAdvancedIcon fromFile;
   ASSERT_TRUE(fromFile.LoadFromFile(dir.write("short.ico", file)));
   TAdvancedIcon fromStream;

@@ -11,7 +11,7 @@
 #include "icon_builders.h"
 #include "pictures.h"
 #include "pixels/png_image.h"
-#include "test_files.h"
+#include "support/temp_folder.h"
 
 using namespace icofmt;
 using namespace icotest;
@@ -59,7 +59,7 @@ class OtherTool : public ::testing::Test {
     if (run("command -v icotool").empty())
       GTEST_SKIP() << "icotool is not installed (scripts/setup.sh installs it)";
   }
-  TempDir dir_;
+  test::TempFolder dir_;
 };
 
 }  // namespace

@@ -11,7 +11,7 @@
 #include "pixels/palettes.h"
 #include "pixels/png_image.h"
 #include "pixels/reduce.h"
-#include "test_files.h"
+#include "support/temp_folder.h"
 
 using namespace icofmt;
 using namespace icotest;

@@ -5,7 +5,7 @@
 #include "base/stream.h"
 #include "icon/advanced_icon.h"
 #include "icon_builders.h"
-#include "test_files.h"
+#include "support/temp_folder.h"
 
 using namespace icofmt;
 using namespace icotest;
@@ -53,7 +53,7 @@ TEST(Truncation, EveryPrefixOfAValidFileReadsSafely) {
     TMemoryStream all(file);
     ASSERT_TRUE(whole.LoadFromStream(all));
     ASSERT_EQ(whole.Images().Count(), 4);
-    TempDir dir;
+    test::TempFolder dir;
     for (size_t n = 0; n <= file.size(); ++n) {
       const Bytes cut(file.begin(), file.begin() + n);
       TAdvancedIcon fromStream, fromFile;
@@ -73,18 +73,42 @@ TEST(Truncation, EveryPrefixOfAValidFileReadsSafely) {
   }
 }
 
+// Each bitmap image read is a run of the file's own bytes, zeros after its
+// end: however the directory lies, nothing from outside the file gets in.
+bool isRunOfFile(const Bytes& data, const Bytes& file) {
+  for (size_t at = 0; at <= file.size(); ++at) {
+    size_t k = 0;
+    while (k < data.size() && data[k] == (at + k < file.size() ? file[at + k] : 0)) ++k;
+    if (k == data.size()) return true;
+  }
+  return false;
+}
+
 TEST(Truncation, CorruptedDirectoryFieldsNeverReachOutside) {
   const Bytes file = sampleFile(1);
   // Flip every byte of the header and directory to a few hostile values.
   for (size_t at = 0; at < 6 + 16 * 4; ++at) {
     for (uint8_t v : {0x00, 0x01, 0x28, 0x7F, 0x80, 0xFF}) {
+      SCOPED_TRACE(testing::Message() << "byte " << at << " = " << int(v));
       Bytes bad = file;
       bad[at] = v;
       TAdvancedIcon icon;
       TMemoryStream in(bad);
       icon.LoadFromStream(in);
+      EXPECT_LE(icon.Images().Count(), 4);
+      for (uint32_t i = 0; i < icon.Images().Count(); ++i) {
+        if (icon.Images().Items(i)->Packed()) continue;
+        EXPECT_TRUE(isRunOfFile(icon.Images().Items(i)->Data(), bad)) << "image " << i;
+      }
+      // What was read is written so that it reads back the same.
       TMemoryStream out;
       icon.SaveToStream(out);
+      TAdvancedIcon again;
+      out.SetPosition(0);
+      again.LoadFromStream(out);
+      ASSERT_EQ(again.Images().Count(), icon.Images().Count());
+      for (uint32_t i = 0; i < icon.Images().Count(); ++i)
+        EXPECT_EQ(again.Images().Items(i)->Data(), icon.Images().Items(i)->Data()) << "image " << i;
     }
   }
 }

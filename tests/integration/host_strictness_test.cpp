@@ -11,6 +11,7 @@
 #include "module_host.h"
 #include "platform/files.h"
 #include "platform/modules.h"
+#include "support/temp_folder.h"
 
 namespace icofmt::test {
 namespace {
@@ -18,10 +19,7 @@ namespace {
 class HostStrictness : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/icofmt-strict-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder = pattern;
-    file = folder + "/doc.ico";
+    file = folder + "doc.ico";
     ASSERT_TRUE(platform::writeWholeFile(file, std::vector<std::uint8_t>{1, 2, 3}));
     host.load(ICOFMT_HARNESS_MODULE);
     // The same library, to read what the module saw.
@@ -30,14 +28,14 @@ class HostStrictness : public ::testing::Test {
   void TearDown() override {
     platform::unloadLibrary(module);
     unsetenv("ICOFMT_HARNESS");
-    std::filesystem::remove_all(folder);
   }
   template <typename T>
   T& seen(const char* name) {
     return *static_cast<T*>(platform::findExport(module, name));
   }
 
-  std::string folder, file;
+  TempFolder temp;
+  std::string folder = temp.path(), file;
   icohost::ModuleHost host;
   platform::ModuleHandle module = nullptr;
 };
@@ -50,7 +48,7 @@ TEST_F(HostStrictness, BlocksHandedOverWithinStartAreMoved) {
 
   // The module answers writErr when its buffer was not filled in WriteStart.
   doc.pixels.assign(24, 9);
-  EXPECT_EQ(host.save(doc, folder + "/out.ico", true, icohost::ModuleHost::Destination::InPlace), 0);
+  EXPECT_EQ(host.save(doc, folder + "out.ico", true, icohost::ModuleHost::Destination::InPlace), 0);
 }
 
 TEST_F(HostStrictness, TheTitleIsThePathUnlessSetAndItsHandleHoldsNothingMore) {
@@ -74,7 +72,7 @@ TEST_F(HostStrictness, EveryPrepareOffersMaxDataAfreshAndNoFileBeforeTheWrite) {
   host.open(file, doc);
   EXPECT_GT(seen<std::int32_t>("harnessMaxData"), 0);
   // Handle 0 is standard input, a file like any other: "no file" is -1.
-  host.save(doc, folder + "/out.ico", false, icohost::ModuleHost::Destination::InPlace);
+  host.save(doc, folder + "out.ico", false, icohost::ModuleHost::Destination::InPlace);
   auto& forks = seen<std::intptr_t[17]>("harnessDataFork");
   for (int selector : {5, 6, 8, 9, 10, 12}) EXPECT_EQ(forks[selector], -1) << selector;
   EXPECT_GE(forks[13], 0);

@@ -6,13 +6,13 @@
 
 #include "../icon/icon_builders.h"
 #include "../icon/pictures.h"
-#include "../icon/test_files.h"
 #include "open/form_select.h"
 #include "open/prepare_open.h"
 #include "open/sub_image_export.h"
 #include "pixels/png_image.h"
 #include "platform/files.h"
 #include "platform/scripted.h"
+#include "support/temp_folder.h"
 
 namespace icofmt::open {
 namespace {
@@ -42,8 +42,8 @@ class OpenTest : public ::testing::Test {
  protected:
   void SetUp() override { platform::scripted::reset(); }
   void TearDown() override { platform::scripted::reset(); }
-  std::string folder() const { return dir.path().string() + "/"; }
-  icotest::TempDir dir;
+  std::string folder() const { return dir.path(); }
+  test::TempFolder dir;
 };
 
 TEST_F(OpenTest, TheFormListsEveryImageAndOpensTheOneChosen) {

@@ -5,37 +5,37 @@
 #include <cstring>
 #include <set>
 
+#include "pixels/convert.h"
 #include "pixels/reduce.h"
 #include "test_util.h"
 
 namespace icofmt {
 namespace {
 
-TEST(Palettes, TablesHoldTheFixedColours) {
-  EXPECT_EQ(StandardPalette2[0], 0x000000u);
-  EXPECT_EQ(StandardPalette2[1], 0xFFFFFFu);
-  // Values are 0x00BBGGRR: maroon is red 0x80.
-  EXPECT_EQ(StandardPalette16[1], 0x000080u);
-  EXPECT_EQ(StandardPalette16[4], 0x800000u);
-  EXPECT_EQ(StandardPalette16[7], 0x808080u);
-  EXPECT_EQ(StandardPalette16[8], 0xC0C0C0u);
-  EXPECT_EQ(StandardPalette16[9], 0x0000FFu);
-  EXPECT_EQ(DefaultPalette256[7], 0xC0C0C0u);
-  EXPECT_EQ(DefaultPalette256[8], 0x808080u);
-  for (int i : {0, 1, 2, 3, 4, 5, 6, 9, 10, 11, 12, 13, 14, 15})
-    EXPECT_EQ(DefaultPalette256[static_cast<size_t>(i)], StandardPalette16[static_cast<size_t>(i)]);
-  EXPECT_EQ(DefaultPalette256[16], 0x090909u);
-  EXPECT_EQ(DefaultPalette256[36], 0xF0FBFFu);   // FFFBF0
-  EXPECT_EQ(DefaultPalette256[39], 0xF0CAA6u);   // A6CAF0
-  EXPECT_EQ(DefaultPalette256[47], 0x2424FFu);   // FF2424
-  EXPECT_EQ(DefaultPalette256[131], 0x6DFF24u);  // 24FF6D
-  EXPECT_EQ(DefaultPalette256[255], 0xCDB4FFu);  // FFB4CD
-  std::set<Colour> distinct(DefaultPalette256.begin(), DefaultPalette256.end());
-  EXPECT_EQ(distinct.size(), 256u);
-  uint32_t grey = 0;
-  for (size_t i = 16; i < 36; ++i) grey += DefaultPalette256[i] & 0xFF;
-  EXPECT_EQ(grey, 0x09u + 0x12 + 0x1F + 0x2C + 0x39 + 0x45 + 0x52 + 0x5F + 0x6C + 0x78 + 0x85 + 0x92 + 0x9F +
-                      0xAB + 0xB8 + 0xC5 + 0xD2 + 0xDE + 0xEB + 0xF8);
+// The colours as R G B, as a user picks them: a pixel of the n-th standard
+// colour becomes index n of a 4-bit image, and the 256-colour palette starts
+// with the system colours (silver before gray) and holds no colour twice, so
+// every index is reachable.
+TEST(Palettes, FixedPalettesIndexTheirColoursInTheirOrder) {
+  const uint32_t rgb[16] = {0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080, 0x008080, 0x808080,
+                            0xC0C0C0, 0xFF0000, 0x00FF00, 0xFFFF00, 0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF};
+  auto colour = [](uint32_t v) { return makeColour(v >> 16, (v >> 8) & 0xFF, v & 0xFF); };
+  TBitmap src = test::make32(16, 1);
+  for (int i = 0; i < 16; ++i) test::put32(src, i, 0, colour(rgb[i]), 255);
+  TBitmap d4, d1;
+  ConvertBitmap(src, nullptr, d4, nullptr, PixelFormat::Bits4, 80, false);
+  ConvertBitmap(src, nullptr, d1, nullptr, PixelFormat::Bits1, 80, false);
+  for (int i = 0; i < 16; ++i) EXPECT_EQ(d4.GetIndex(i, 0), i) << i;
+  EXPECT_EQ(d1.GetIndex(0, 0), 0);
+  EXPECT_EQ(d1.GetIndex(15, 0), 1);
+  for (size_t i = 0; i < 16; ++i)
+    EXPECT_EQ(DefaultPalette256[i], colour(rgb[i == 7 ? 8 : i == 8 ? 7 : i])) << i;
+  EXPECT_EQ(DefaultPalette256[16], colour(0x090909));
+  EXPECT_EQ(DefaultPalette256[36], colour(0xFFFBF0));
+  EXPECT_EQ(DefaultPalette256[39], colour(0xA6CAF0));
+  EXPECT_EQ(DefaultPalette256[131], colour(0x24FF6D));
+  EXPECT_EQ(DefaultPalette256[255], colour(0xFFB4CD));
+  EXPECT_EQ(std::set<Colour>(DefaultPalette256.begin(), DefaultPalette256.end()).size(), 256u);
 }
 
 TEST(Palettes, StandardColoursAreExactlyTheSixteen) {

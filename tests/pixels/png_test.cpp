@@ -9,6 +9,7 @@
 #include "pixels/png_image.h"
 #include "pixels/reduce.h"
 #include "pngsuite_reference.h"
+#include "support/temp_folder.h"
 #include "test_util.h"
 
 namespace icofmt {

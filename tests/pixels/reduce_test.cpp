@@ -224,14 +224,27 @@ TEST(ReduceTo8Bit, EmptyAndUnseededEdges) {
 }
 
 TEST(ReduceTo8Bit, TiesGoToTheLowerIndex) {
-  // The pixel 0x000040 is equally far from entries 3 and 7 of the palette.
-  TBitmap src = make32(300, 2);
-  for (int x = 0; x < 300; ++x) {
-    put32(src, x, 0, makeColour(static_cast<uint32_t>(x % 256), static_cast<uint32_t>(x / 256) * 100, 77),
-          255);
-    put32(src, x, 1, makeColour(7, 7, 7), 255);
-  }
-  expectSameAsReference(src, true, 80, 256);
+  // Nine colours for eight entries, so the palette is the 7-bit list: black,
+  // white, the bottom-left colour, then the cleared colours in scan order.
+  // The odd pixel t is 2 away from both a (entry 3) and its own cleared
+  // colour (entry 7).
+  const Colour x = makeColour(0, 0x80, 0), a = makeColour(0x22, 0x42, 0x40), t = makeColour(0x21, 0x41, 0x40);
+  const Colour pixels[] = {x,
+                           a,
+                           makeColour(0x80, 0, 0x80),
+                           makeColour(0, 0, 0x80),
+                           makeColour(0x80, 0x80, 0),
+                           t,
+                           makeColour(0x23, 0x43, 0x41)};
+  TBitmap src = make32(7, 1);
+  for (int i = 0; i < 7; ++i) put32(src, i, 0, pixels[i], 255);
+  TBitmap out;
+  ReduceTo8Bit(src, out, true, 80, 8);
+  ASSERT_EQ(out.Palette().size(), 8u);
+  EXPECT_EQ(out.Palette()[3], a);
+  EXPECT_EQ(out.Palette()[7], makeColour(0x20, 0x40, 0x40));
+  EXPECT_EQ(out.GetIndex(5, 0), 3);
+  expectSameAsReference(src, true, 80, 8);
 }
 
 }  // namespace

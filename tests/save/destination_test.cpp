@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace icofmt::save {
 namespace {

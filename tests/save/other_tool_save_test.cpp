@@ -14,7 +14,7 @@
 #include "pixels/png_image.h"
 #include "save/assembly.h"
 #include "save_helpers.h"
-#include "test_files.h"
+#include "support/temp_folder.h"
 
 using namespace icofmt;
 using namespace icofmt::save;
@@ -98,7 +98,7 @@ class SavedIconsElsewhere : public ::testing::Test {
     for (uint32_t i = 0; i < read.Images().Count(); ++i)
       ours_.push_back(icotest::rgbaOf(icotest::exported(*read.Images().Items(i))));
   }
-  icotest::TempDir dir_;
+  test::TempFolder dir_;
   Bytes icon_;
   std::string file_;
   std::vector<Bytes> ours_;
@@ -226,7 +226,7 @@ TEST(SmallerSizes, StandBesideImageMagicksLanczosInLinearLight) {
   const std::string font = "/usr/share/wine/fonts/tahoma.ttf";
   if (!std::filesystem::exists(font))
     GTEST_SKIP() << "fonts-wine is not installed (scripts/setup.sh installs it)";
-  icotest::TempDir dir;
+  test::TempFolder dir;
   const std::string draw = std::string(kMagick) + " -size 256x256 ";
   const std::pair<const char*, std::string> pictures[] = {
       {"plasma", "-seed 7 plasma:fractal"},
@@ -280,7 +280,7 @@ TEST(SmallerSizes, StandBesideImageMagicksLanczosInLinearLight) {
 }
 
 TEST(MergingIntoOtherIcons, KeepsEveryUntouchedImage) {
-  icotest::TempDir dir;
+  test::TempFolder dir;
   std::vector<std::pair<std::string, Bytes>> icons;
   icons.emplace_back("sample.ico", readFileBytes(ICOFMT_SAMPLE_ICON));
   const std::string png = dir.write("in.png", icotest::rgbaPng(32, 32, [](uint32_t x, uint32_t y) {
@@ -370,7 +370,7 @@ std::vector<Listed> listCursorWithIcotool(const std::string& file) {
 
 TEST(MergingIntoOtherIcons, CursorsStayCursorsWithTheirHotSpotsForIcotoolAndPillow) {
   if (!have("icotool")) GTEST_SKIP() << "icotool is not installed (scripts/setup.sh installs it)";
-  icotest::TempDir dir;
+  test::TempFolder dir;
   auto png = [&](int side) {
     return dir.write("p" + std::to_string(side) + ".png",
                      icotest::rgbaPng(side, side, [](uint32_t x, uint32_t y) {
