@@ -13,6 +13,7 @@
 #include "base/errors.h"
 #include "base/limits.h"
 #include "base/stream.h"
+#include "pixels/png_deflate.h"
 
 namespace icofmt {
 
@@ -306,6 +307,22 @@ std::vector<uint8_t> PngImage::encode(int compressionLevel, bool unfiltered) con
   std::vector<png_bytep> rows(static_cast<size_t>(height_));
   for (int y = 0; y < height_; ++y)
     rows[static_cast<size_t>(y)] = samples + static_cast<size_t>(y) * RowLength();
+
+  if (compressionLevel < 0 && !unfiltered && !interlaced_) {
+    pngdeflate::Spec spec;
+    spec.width = static_cast<uint32_t>(width_);
+    spec.height = static_cast<uint32_t>(height_);
+    spec.bitDepth = paletted || packedGrey ? bitDepth_ : 8;
+    spec.colourType = static_cast<int>(type_);
+    std::vector<uint8_t> triplets;
+    for (const png_color& c : colours) triplets.insert(triplets.end(), {c.red, c.green, c.blue});
+    spec.palette = triplets.data();
+    spec.paletteCount = static_cast<int>(colours.size());
+    spec.alpha = transparency_.data();
+    spec.alphaCount =
+        paletted && hasTransparency_ ? static_cast<int>(std::min(transparency_.size(), colours.size())) : 0;
+    return pngdeflate::writePng(spec, rows.data());
+  }
 
   PngContext ctx;
   WriteGuard guard;
