@@ -241,6 +241,34 @@ void PngImage::LoadFromMemory(std::span<const uint8_t> bytes) {
   *this = std::move(img);
 }
 
+PngHeader PngImage::ReadHeader(std::span<const uint8_t> bytes) {
+  if (bytes.size() < 8 || png_sig_cmp(bytes.data(), 0, 8) != 0) throw InvalidImage();
+  PngContext ctx;
+  ctx.input = bytes.data();
+  ctx.inputSize = bytes.size();
+  ReadGuard guard;
+  guard.png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, &ctx, onError, onWarning, &ctx, cappedMalloc,
+                                       cappedFree);
+  if (!guard.png) throw InvalidImage();
+  guard.info = png_create_info_struct(guard.png);
+  if (!guard.info) throw InvalidImage();
+  png_set_read_fn(guard.png, &ctx, readData);
+  configureReader(guard.png);
+  HeaderInfo h{};
+  if (!readHeader(guard.png, guard.info, &h)) fail(ctx);
+  if (h.width == 0 || h.height == 0 || h.width > limits::kPngSideMax || h.height > limits::kPngSideMax)
+    throw InvalidImage();
+  if (h.channels < 1 || h.channels > 4) throw InvalidImage();
+  PngHeader out;
+  out.width = static_cast<int>(h.width);
+  out.height = static_cast<int>(h.height);
+  out.colourType = static_cast<PngColourType>(h.colourType);
+  out.bitDepth = h.bitDepth;
+  out.interlaced = h.interlace != PNG_INTERLACE_NONE;
+  out.hasTransparency = h.hasTrns;
+  return out;
+}
+
 void PngImage::LoadFromStream(TStream& stream) {
   int64_t left = stream.Size() - stream.Position();
   if (left <= 0) throw InvalidImage();

@@ -20,6 +20,16 @@ class TStream;
 
 enum class PngColourType : int { Grey = 0, Rgb = 2, Palette = 3, GreyAlpha = 4, Rgba = 6 };
 
+// What a PNG's chunks before its image data say, as the decoder reads them.
+struct PngHeader {
+  int width = 0;
+  int height = 0;
+  PngColourType colourType = PngColourType::Rgba;
+  int bitDepth = 8;
+  bool interlaced = false;
+  bool hasTransparency = false;  // a tRNS chunk
+};
+
 class PngImage {
  public:
   PngImage() = default;
@@ -27,6 +37,11 @@ class PngImage {
   // Decodes a whole PNG file. Throws InvalidImage (with libpng's reason) for
   // malformed data or data beyond the limits; the object is then unchanged.
   void LoadFromMemory(std::span<const uint8_t> bytes);
+  // Reads the chunks before the image data only, with the checks and limits
+  // of LoadFromMemory up to there; nothing is decompressed. Throws as
+  // LoadFromMemory does for what it reads. A PNG that passes may still fail
+  // to decode where its image data is damaged.
+  static PngHeader ReadHeader(std::span<const uint8_t> bytes);
   // Reads the stream from its position to its end and decodes that.
   void LoadFromStream(TStream& stream);
 

@@ -6,6 +6,8 @@
 #include "base/errors.h"
 #include "base/stream.h"
 #include "icon/advanced_icon.h"
+#include "icon/stored_icon.h"
+#include "pixels/png_chunks.h"
 #include "pixels/png_image.h"
 #include "platform/files.h"
 
@@ -13,7 +15,9 @@ namespace icofmt::icohost {
 
 namespace {
 
-void load(TAdvancedIcon& icon, const std::string& file) {
+// list and extract read the directory and each PNG block's chunks up to its
+// image data, and decode only the image they write (TStoredIcon).
+void load(TStoredIcon& icon, const std::string& file) {
   if (!icon.LoadFromFile(file)) throw Error(file + " holds no icon image that can be read");
 }
 
@@ -24,45 +28,81 @@ void writeImage(const TSubIcon& image, const std::string& output) {
   writeFileBytes(output, png.Encode());
 }
 
+bool anyAlpha(const PngImage& png) {
+  for (int y = 0; y < png.Height(); ++y) {
+    const uint8_t* p = png.Row(y);
+    for (int x = 0; x < png.Width(); ++x)
+      if (p[4 * x + 3] != 0) return true;
+  }
+  return false;
+}
+
+// An 8-bit RGBA PNG block holds exactly the samples the module hands over
+// (Part 2.3: unpacked to a 32-bit block with its alpha, exported as RGBA)
+// unless the directory makes it a 1-, 4- or 8-bit image or its alpha is 0
+// everywhere (then it shows through its mask). Such a block is written as
+// stored, once it has decoded as the module would decode it; any other
+// image is converted and encoded.
+void writeStored(const TStoredImage& image, int number, const std::string& file, const std::string& output) {
+  try {
+    const uint16_t bits = image.Record.BitCount;
+    const size_t length =
+        image.Png && bits != 1 && bits != 4 && bits != 8 ? plainRgba8PngLength(image.Block) : 0;
+    if (length > 0) {
+      PngImage decoded;
+      decoded.LoadFromMemory(image.Block);
+      if (anyAlpha(decoded)) {
+        writeFileBytes(output, std::span<const uint8_t>(image.Block.data(), length));
+        return;
+      }
+    }
+    writeImage(*image.Unpack(), output);
+  } catch (const std::bad_alloc&) {
+    throw;
+  } catch (const std::exception& e) {
+    throw Error("image " + std::to_string(number) + " of " + file + " cannot be read: " + e.what());
+  }
+}
+
 }  // namespace
 
 void listIcon(const std::string& file) {
-  TAdvancedIcon icon;
+  TStoredIcon icon;
   load(icon, file);
   const bool cursor = icon.Type() == IconType::Cursor;
-  for (uint32_t i = 0; i < icon.Images().Count(); ++i) {
-    const TSubIcon* image = icon.Images().Items(i);
-    std::string line = image->Description();
+  for (size_t i = 0; i < icon.Images().size(); ++i) {
+    const TStoredImage& image = icon.Images()[i];
+    std::string line = image.Description();
     if (cursor)
-      line += ", hot spot " + std::to_string(image->HotSpot().X) + "," + std::to_string(image->HotSpot().Y);
-    std::printf("%u %s\n", i + 1, line.c_str());
+      line += ", hot spot " + std::to_string(image.HotSpot.X) + "," + std::to_string(image.HotSpot.Y);
+    std::printf("%zu %s\n", i + 1, line.c_str());
   }
 }
 
 void extractIcon(const std::string& file, int number, const std::string& output) {
-  TAdvancedIcon icon;
+  TStoredIcon icon;
   load(icon, file);
-  const int count = icon.Images().Count();
+  const int count = static_cast<int>(icon.Images().size());
   if (number < 1 || number > count)
     throw Error(file + " has " + std::to_string(count) + " image" + (count == 1 ? "" : "s") + ", not " +
                 std::to_string(number));
-  writeImage(*icon.Images().Items(static_cast<uint32_t>(number - 1)), output);
+  writeStored(icon.Images()[static_cast<size_t>(number - 1)], number, file, output);
 }
 
 void extractAll(const std::string& file, const std::string& folder) {
-  TAdvancedIcon icon;
+  TStoredIcon icon;
   load(icon, file);
   std::error_code error;
   std::filesystem::create_directories(folder, error);
   if (!std::filesystem::is_directory(folder)) throw Error("cannot make the folder " + folder);
   const std::string name = std::filesystem::path(file).stem().string();
-  for (uint32_t i = 0; i < icon.Images().Count(); ++i) {
-    const TSubIcon* image = icon.Images().Items(i);
+  for (size_t i = 0; i < icon.Images().size(); ++i) {
+    const TStoredImage& image = icon.Images()[i];
     const std::string out = (std::filesystem::path(folder) /
-                             (name + "-" + std::to_string(i + 1) + "-" + std::to_string(image->Width()) +
-                              "x" + std::to_string(image->Height()) + ".png"))
+                             (name + "-" + std::to_string(i + 1) + "-" + std::to_string(image.Width()) + "x" +
+                              std::to_string(image.Height()) + ".png"))
                                 .string();
-    writeImage(*image, out);
+    writeStored(image, static_cast<int>(i + 1), file, out);
   }
 }
 

@@ -1,0 +1,50 @@
+#include "pixels/png_chunks.h"
+
+#include <libdeflate.h>
+
+#include <cstring>
+
+namespace icofmt {
+
+namespace {
+
+uint32_t u32be(const uint8_t* p) {
+  return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
+}
+
+bool isType(const uint8_t* type, const char* name) { return std::memcmp(type, name, 4) == 0; }
+
+}  // namespace
+
+size_t plainRgba8PngLength(std::span<const uint8_t> png) {
+  static const uint8_t kSignature[8] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
+  if (png.size() < 8 || std::memcmp(png.data(), kSignature, 8) != 0) return 0;
+  size_t at = 8;
+  bool first = true, sawData = false;
+  while (png.size() - at >= 12) {
+    const uint32_t length = u32be(png.data() + at);
+    if (length > png.size() - at - 12) return 0;
+    const uint8_t* type = png.data() + at + 4;
+    const uint8_t* data = type + 4;
+    if (libdeflate_crc32(0, type, length + 4) != u32be(data + length)) return 0;
+    const size_t next = at + 12 + length;
+    if (first) {
+      // IHDR: 8-bit (data[8]) RGBA (6), compression, filter and interlace 0.
+      if (!isType(type, "IHDR") || length != 13 || data[8] != 8 || data[9] != 6 || data[10] != 0 ||
+          data[11] != 0 || data[12] != 0)
+        return 0;
+      first = false;
+    } else if (isType(type, "IDAT")) {
+      sawData = true;
+    } else if (isType(type, "IEND")) {
+      return sawData && length == 0 ? next : 0;
+    } else if (!isType(type, "tEXt") && !isType(type, "zTXt") && !isType(type, "iTXt") &&
+               !isType(type, "tIME") && !isType(type, "pHYs")) {
+      return 0;
+    }
+    at = next;
+  }
+  return 0;
+}
+
+}  // namespace icofmt
