@@ -1,9 +1,12 @@
 #include "open/sub_image_export.h"
 
 #include <exception>
+#include <memory>
+#include <new>
 #include <utility>
 
 #include "icon/advanced_icon.h"
+#include "icon/stored_icon.h"
 #include "pixels/png_image.h"
 #include "platform/files.h"
 #include "ui/preview.h"
@@ -53,9 +56,37 @@ bool subImageToPng(const TAdvancedIcon& icon, std::int32_t index, PngImage& png)
   }
 }
 
+// The image the decoding reader numbers `index`, found without decoding
+// the images after it, nor those before it that are no PNG: a PNG entry
+// before it counts only when it decodes, as it does for that reader
+// (TStoredIcon keeps the reader's entries and budget).
 bool subImageToPng(const std::string& iconPath, std::int32_t index, PngImage& png) {
-  TAdvancedIcon icon;
-  return loadIcon(iconPath, icon) && subImageToPng(icon, index, png);
+  if (index < 0 || !platform::fileExists(iconPath)) return false;
+  try {
+    TStoredIcon icon;
+    icon.LoadFromFile(iconPath);
+    std::int32_t number = -1;
+    for (const TStoredImage& stored : icon.Images()) {
+      std::unique_ptr<TSubIcon> unpacked;
+      if (stored.Png) {
+        try {
+          unpacked = stored.Unpack();
+        } catch (const std::bad_alloc&) {
+          throw;
+        } catch (const std::exception&) {
+          continue;  // the decoding reader skips it
+        }
+      }
+      if (++number < index) continue;
+      PngImage converted;
+      (unpacked ? *unpacked : *stored.Bitmap).SaveToPNG(converted);
+      png = std::move(converted);
+      return true;
+    }
+    return false;
+  } catch (const std::exception&) {
+    return false;
+  }
 }
 
 bool exportSubImage(const std::string& iconPath, std::int32_t index, const std::string& target) {

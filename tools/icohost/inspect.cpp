@@ -9,7 +9,6 @@
 #include "icon/stored_icon.h"
 #include "pixels/png_chunks.h"
 #include "pixels/png_image.h"
-#include "platform/files.h"
 
 namespace icofmt::icohost {
 
@@ -103,34 +102,6 @@ void extractAll(const std::string& file, const std::string& folder) {
                               std::to_string(image.Height()) + ".png"))
                                 .string();
     writeStored(image, static_cast<int>(i + 1), file, out);
-  }
-}
-
-int imagesOffered(const std::string& file, bool asDestination) {
-  if (!platform::fileExists(file)) return 0;
-  TAdvancedIcon icon;
-  try {
-    if (asDestination) {
-      TFileStream stream(file, TFileStream::Mode::OpenRead);
-      icon.LoadFromStream(stream);
-    } else {
-      icon.LoadFromFile(file);
-    }
-  } catch (const std::exception&) {
-    return 0;
-  }
-  return icon.Images().Count();
-}
-
-bool isCursor(const std::string& file) {
-  if (!platform::fileExists(file)) return false;
-  try {
-    TFileStream stream(file, TFileStream::Mode::OpenRead);
-    uint8_t header[4] = {};
-    return stream.Read(header, 4) == 4 && header[0] == 0 && header[1] == 0 && header[2] == 2 &&
-           header[3] == 0;
-  } catch (const std::exception&) {
-    return false;
   }
 }
 
