@@ -14,6 +14,7 @@
 #include "base/limits.h"
 #include "base/stream.h"
 #include "pixels/png_deflate.h"
+#include "pixels/png_inflate.h"
 
 namespace icofmt {
 
@@ -193,7 +194,7 @@ bool writeAll(png_structp png, png_infop info, const WriteSpec* spec, png_bytepp
 
 }  // namespace
 
-void PngImage::LoadFromMemory(std::span<const uint8_t> bytes) {
+void PngImage::LoadFromMemory(std::span<const uint8_t> bytes, PngDecoder decoder) {
   if (bytes.size() < 8 || png_sig_cmp(bytes.data(), 0, 8) != 0) throw InvalidImage();
   PngContext ctx;
   ctx.input = bytes.data();
@@ -235,6 +236,16 @@ void PngImage::LoadFromMemory(std::span<const uint8_t> bytes) {
   }
 
   img.samples_.assign(img.RowLength() * h.height, 0);
+  // libpng has read up to the first IDAT chunk's data, and its transforms
+  // leave 8-bit samples without tRNS as they are: pnginflate decodes those
+  // or leaves them, untouched, to libpng.
+  const bool plain = h.interlace == PNG_INTERLACE_NONE && h.bitDepth == 8 &&
+                     (h.colourType == PNG_COLOR_TYPE_PALETTE || !h.hasTrns);
+  if (plain && decoder == PngDecoder::Fastest &&
+      pnginflate::inflateRows(bytes, ctx.inputPos, h.width, h.height, h.channels, img.samples_.data())) {
+    *this = std::move(img);
+    return;
+  }
   std::vector<png_bytep> rows(h.height);
   for (png_uint_32 y = 0; y < h.height; ++y) rows[y] = img.Row(static_cast<int>(y));
   if (!readRows(guard.png, rows.data())) fail(ctx);

@@ -19,6 +19,7 @@ namespace icofmt {
 class TStream;
 
 enum class PngColourType : int { Grey = 0, Rgb = 2, Palette = 3, GreyAlpha = 4, Rgba = 6 };
+enum class PngDecoder { Fastest, LibpngOnly };
 
 // What a PNG's chunks before its image data say, as the decoder reads them.
 struct PngHeader {
@@ -36,7 +37,10 @@ class PngImage {
 
   // Decodes a whole PNG file. Throws InvalidImage (with libpng's reason) for
   // malformed data or data beyond the limits; the object is then unchanged.
-  void LoadFromMemory(std::span<const uint8_t> bytes);
+  // Non-interlaced 8-bit images are inflated by libdeflate when their image
+  // data is whole and sound (png_inflate.h), anything else by libpng;
+  // LibpngOnly makes libpng decode every image (the tests compare the two).
+  void LoadFromMemory(std::span<const uint8_t> bytes, PngDecoder decoder = PngDecoder::Fastest);
   // Reads the chunks before the image data only, with the checks and limits
   // of LoadFromMemory up to there; nothing is decompressed. Throws as
   // LoadFromMemory does for what it reads. A PNG that passes may still fail

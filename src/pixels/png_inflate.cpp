@@ -1,0 +1,107 @@
+#include "pixels/png_inflate.h"
+
+#include <libdeflate.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace icofmt::pnginflate {
+
+namespace {
+
+uint32_t u32be(const uint8_t* p) {
+  return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
+}
+
+struct DecompressorFree {
+  void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
+};
+
+// Undoes one row's filter into out; prev is the previous unfiltered row or
+// null for the first. False for a filter type PNG does not define.
+bool unfilterRow(int type, const uint8_t* in, const uint8_t* prev, uint8_t* out, size_t length, size_t bpp) {
+  switch (type) {
+    case 0:
+      std::memcpy(out, in, length);
+      return true;
+    case 1:
+      for (size_t x = 0; x < length; ++x)
+        out[x] = static_cast<uint8_t>(in[x] + (x >= bpp ? out[x - bpp] : 0));
+      return true;
+    case 2:
+      if (!prev) {
+        std::memcpy(out, in, length);
+      } else {
+        for (size_t x = 0; x < length; ++x) out[x] = static_cast<uint8_t>(in[x] + prev[x]);
+      }
+      return true;
+    case 3:
+      for (size_t x = 0; x < length; ++x) {
+        const int a = x >= bpp ? out[x - bpp] : 0, b = prev ? prev[x] : 0;
+        out[x] = static_cast<uint8_t>(in[x] + ((a + b) >> 1));
+      }
+      return true;
+    case 4:
+      for (size_t x = 0; x < length; ++x) {
+        const int a = x >= bpp ? out[x - bpp] : 0, b = prev ? prev[x] : 0;
+        const int c = x >= bpp && prev ? prev[x - bpp] : 0;
+        const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
+        out[x] = static_cast<uint8_t>(in[x] + (pa <= pb && pa <= pc ? a : pb <= pc ? b : c));
+      }
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+bool inflateRows(std::span<const uint8_t> png, size_t at, uint32_t width, uint32_t height, int channels,
+                 uint8_t* out) {
+  // The IDAT chunks, one after the other from the first, each whole and
+  // with its CRC right (libpng refuses an IDAT whose CRC is wrong).
+  if (at < 8 || at > png.size()) return false;
+  size_t chunk = at - 8;
+  std::vector<uint8_t> joined;
+  std::span<const uint8_t> data;
+  int chunks = 0;
+  while (png.size() - chunk >= 12 && std::memcmp(png.data() + chunk + 4, "IDAT", 4) == 0) {
+    const uint32_t length = u32be(png.data() + chunk);
+    if (length > png.size() - chunk - 12) return false;
+    const uint8_t* type = png.data() + chunk + 4;
+    if (libdeflate_crc32(0, type, size_t{length} + 4) != u32be(type + 4 + length)) return false;
+    if (chunks == 0) {
+      data = std::span<const uint8_t>(type + 4, length);
+    } else {
+      if (chunks == 1) joined.assign(data.begin(), data.end());
+      joined.insert(joined.end(), type + 4, type + 4 + length);
+    }
+    ++chunks;
+    chunk += size_t{length} + 12;
+  }
+  if (chunks == 0) return false;
+  if (chunks > 1) data = joined;
+  // A window smaller than 32 KiB is one zlib enforces and libdeflate does not.
+  if (data.size() < 2 || (data[0] & 0x0F) != 8 || (data[0] >> 4) != 7) return false;
+
+  const size_t rowLength = size_t{width} * static_cast<size_t>(channels);
+  const size_t filtered = (rowLength + 1) * height;
+  std::vector<uint8_t> raw(filtered);
+  std::unique_ptr<libdeflate_decompressor, DecompressorFree> inflater(libdeflate_alloc_decompressor());
+  if (!inflater) return false;
+  if (libdeflate_zlib_decompress(inflater.get(), data.data(), data.size(), raw.data(), filtered, nullptr) !=
+      LIBDEFLATE_SUCCESS)
+    return false;
+  for (uint32_t y = 0; y < height; ++y) {
+    const uint8_t* in = raw.data() + size_t{y} * (rowLength + 1);
+    uint8_t* row = out + size_t{y} * rowLength;
+    if (!unfilterRow(in[0], in + 1, y == 0 ? nullptr : row - rowLength, row, rowLength,
+                     static_cast<size_t>(channels)))
+      return false;
+  }
+  return true;
+}
+
+}  // namespace icofmt::pnginflate
