@@ -19,34 +19,33 @@ struct DecompressorFree {
   void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
 };
 
-// Undoes one row's filter into out; prev is the previous unfiltered row or
-// null for the first. False for a filter type PNG does not define.
+// Undoes one row's filter into out; prev is the previous unfiltered row, or
+// zeros for the first. False for a filter type PNG does not define. The
+// first pixel of a row has no left neighbour, so it is done apart and the
+// loops over the rest need no test.
 bool unfilterRow(int type, const uint8_t* in, const uint8_t* prev, uint8_t* out, size_t length, size_t bpp) {
+  const size_t head = bpp < length ? bpp : length;
   switch (type) {
     case 0:
       std::memcpy(out, in, length);
       return true;
     case 1:
-      for (size_t x = 0; x < length; ++x)
-        out[x] = static_cast<uint8_t>(in[x] + (x >= bpp ? out[x - bpp] : 0));
+      std::memcpy(out, in, head);
+      for (size_t x = head; x < length; ++x) out[x] = static_cast<uint8_t>(in[x] + out[x - bpp]);
       return true;
     case 2:
-      if (!prev) {
-        std::memcpy(out, in, length);
-      } else {
-        for (size_t x = 0; x < length; ++x) out[x] = static_cast<uint8_t>(in[x] + prev[x]);
-      }
+      for (size_t x = 0; x < length; ++x) out[x] = static_cast<uint8_t>(in[x] + prev[x]);
       return true;
     case 3:
-      for (size_t x = 0; x < length; ++x) {
-        const int a = x >= bpp ? out[x - bpp] : 0, b = prev ? prev[x] : 0;
-        out[x] = static_cast<uint8_t>(in[x] + ((a + b) >> 1));
-      }
+      for (size_t x = 0; x < head; ++x) out[x] = static_cast<uint8_t>(in[x] + (prev[x] >> 1));
+      for (size_t x = head; x < length; ++x)
+        out[x] = static_cast<uint8_t>(in[x] + ((out[x - bpp] + prev[x]) >> 1));
       return true;
     case 4:
-      for (size_t x = 0; x < length; ++x) {
-        const int a = x >= bpp ? out[x - bpp] : 0, b = prev ? prev[x] : 0;
-        const int c = x >= bpp && prev ? prev[x - bpp] : 0;
+      // Paeth of (0, b, 0) is b.
+      for (size_t x = 0; x < head; ++x) out[x] = static_cast<uint8_t>(in[x] + prev[x]);
+      for (size_t x = head; x < length; ++x) {
+        const int a = out[x - bpp], b = prev[x], c = prev[x - bpp];
         const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
         out[x] = static_cast<uint8_t>(in[x] + (pa <= pb && pa <= pc ? a : pb <= pc ? b : c));
       }
@@ -88,16 +87,18 @@ bool inflateRows(std::span<const uint8_t> png, size_t at, uint32_t width, uint32
 
   const size_t rowLength = size_t{width} * static_cast<size_t>(channels);
   const size_t filtered = (rowLength + 1) * height;
-  std::vector<uint8_t> raw(filtered);
+  // Every byte is written by the inflater before it is read.
+  std::unique_ptr<uint8_t[]> raw(new uint8_t[filtered]);
   std::unique_ptr<libdeflate_decompressor, DecompressorFree> inflater(libdeflate_alloc_decompressor());
   if (!inflater) return false;
-  if (libdeflate_zlib_decompress(inflater.get(), data.data(), data.size(), raw.data(), filtered, nullptr) !=
+  if (libdeflate_zlib_decompress(inflater.get(), data.data(), data.size(), raw.get(), filtered, nullptr) !=
       LIBDEFLATE_SUCCESS)
     return false;
+  const std::vector<uint8_t> zeros(rowLength, 0);
   for (uint32_t y = 0; y < height; ++y) {
-    const uint8_t* in = raw.data() + size_t{y} * (rowLength + 1);
+    const uint8_t* in = raw.get() + size_t{y} * (rowLength + 1);
     uint8_t* row = out + size_t{y} * rowLength;
-    if (!unfilterRow(in[0], in + 1, y == 0 ? nullptr : row - rowLength, row, rowLength,
+    if (!unfilterRow(in[0], in + 1, y == 0 ? zeros.data() : row - rowLength, row, rowLength,
                      static_cast<size_t>(channels)))
       return false;
   }
