@@ -14,6 +14,11 @@ namespace icofmt {
 // file's samples as they are: no gamma, chromaticity, profile, significant
 // bits or background to make it show other colours than the samples.
 // Whether its image data decodes is not checked here.
-size_t plainRgba8PngLength(std::span<const uint8_t> png);
+// imageData is where the first IDAT chunk's data begins.
+struct PlainPng {
+  size_t length = 0;
+  size_t imageData = 0;
+};
+PlainPng plainRgba8Png(std::span<const uint8_t> png);
 
 }  // namespace icofmt

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace icofmt::pnginflate {
@@ -57,20 +58,24 @@ bool unfilterRow(int type, const uint8_t* in, const uint8_t* prev, uint8_t* out,
 
 }  // namespace
 
-bool inflateRows(std::span<const uint8_t> png, size_t at, uint32_t width, uint32_t height, int channels,
-                 uint8_t* out) {
+namespace {
+
+// The filtered rows of the image data when this decoder takes them: every
+// IDAT chunk whole with its CRC right, a zlib stream with the full window
+// inflating to exactly the rows' bytes. Null otherwise.
+std::unique_ptr<uint8_t[]> inflateFiltered(std::span<const uint8_t> png, size_t at, size_t filtered) {
   // The IDAT chunks, one after the other from the first, each whole and
   // with its CRC right (libpng refuses an IDAT whose CRC is wrong).
-  if (at < 8 || at > png.size()) return false;
+  if (at < 8 || at > png.size()) return nullptr;
   size_t chunk = at - 8;
   std::vector<uint8_t> joined;
   std::span<const uint8_t> data;
   int chunks = 0;
   while (png.size() - chunk >= 12 && std::memcmp(png.data() + chunk + 4, "IDAT", 4) == 0) {
     const uint32_t length = u32be(png.data() + chunk);
-    if (length > png.size() - chunk - 12) return false;
+    if (length > png.size() - chunk - 12) return nullptr;
     const uint8_t* type = png.data() + chunk + 4;
-    if (libdeflate_crc32(0, type, size_t{length} + 4) != u32be(type + 4 + length)) return false;
+    if (libdeflate_crc32(0, type, size_t{length} + 4) != u32be(type + 4 + length)) return nullptr;
     if (chunks == 0) {
       data = std::span<const uint8_t>(type + 4, length);
     } else {
@@ -80,20 +85,27 @@ bool inflateRows(std::span<const uint8_t> png, size_t at, uint32_t width, uint32
     ++chunks;
     chunk += size_t{length} + 12;
   }
-  if (chunks == 0) return false;
+  if (chunks == 0) return nullptr;
   if (chunks > 1) data = joined;
   // A window smaller than 32 KiB is one zlib enforces and libdeflate does not.
-  if (data.size() < 2 || (data[0] & 0x0F) != 8 || (data[0] >> 4) != 7) return false;
-
-  const size_t rowLength = size_t{width} * static_cast<size_t>(channels);
-  const size_t filtered = (rowLength + 1) * height;
+  if (data.size() < 2 || (data[0] & 0x0F) != 8 || (data[0] >> 4) != 7) return nullptr;
   // Every byte is written by the inflater before it is read.
   std::unique_ptr<uint8_t[]> raw(new uint8_t[filtered]);
   std::unique_ptr<libdeflate_decompressor, DecompressorFree> inflater(libdeflate_alloc_decompressor());
-  if (!inflater) return false;
+  if (!inflater) return nullptr;
   if (libdeflate_zlib_decompress(inflater.get(), data.data(), data.size(), raw.get(), filtered, nullptr) !=
       LIBDEFLATE_SUCCESS)
-    return false;
+    return nullptr;
+  return raw;
+}
+
+}  // namespace
+
+bool inflateRows(std::span<const uint8_t> png, size_t at, uint32_t width, uint32_t height, int channels,
+                 uint8_t* out) {
+  const size_t rowLength = size_t{width} * static_cast<size_t>(channels);
+  const std::unique_ptr<uint8_t[]> raw = inflateFiltered(png, at, (rowLength + 1) * height);
+  if (!raw) return false;
   const std::vector<uint8_t> zeros(rowLength, 0);
   for (uint32_t y = 0; y < height; ++y) {
     const uint8_t* in = raw.get() + size_t{y} * (rowLength + 1);
@@ -103,6 +115,24 @@ bool inflateRows(std::span<const uint8_t> png, size_t at, uint32_t width, uint32
       return false;
   }
   return true;
+}
+
+std::optional<bool> anyAlphaRgba8(std::span<const uint8_t> png, size_t at, uint32_t width, uint32_t height) {
+  const size_t rowLength = size_t{width} * 4;
+  const std::unique_ptr<uint8_t[]> raw = inflateFiltered(png, at, (rowLength + 1) * height);
+  if (!raw) return std::nullopt;
+  std::vector<uint8_t> rows(2 * rowLength, 0);  // the row above, the row
+  bool found = false;
+  for (uint32_t y = 0; y < height; ++y) {
+    const uint8_t* in = raw.get() + size_t{y} * (rowLength + 1);
+    if (in[0] > 4) return std::nullopt;  // inflateRows refuses it
+    if (found) continue;                 // only the filter types are left to check
+    uint8_t* above = rows.data() + (y % 2) * rowLength;
+    uint8_t* row = rows.data() + ((y + 1) % 2) * rowLength;
+    unfilterRow(in[0], in + 1, above, row, rowLength, 4);
+    for (size_t x = 3; x < rowLength && !found; x += 4) found = row[x] != 0;
+  }
+  return found;
 }
 
 }  // namespace icofmt::pnginflate

@@ -9,6 +9,7 @@
 // same bytes either way.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 namespace icofmt::pnginflate {
@@ -18,5 +19,10 @@ namespace icofmt::pnginflate {
 // libpng is to decode the image instead (out is then unspecified).
 bool inflateRows(std::span<const uint8_t> png, size_t at, uint32_t width, uint32_t height, int channels,
                  uint8_t* out);
+
+// For an 8-bit RGBA image (at and the sides as above): whether any alpha
+// sample is other than 0, unfiltering rows only until one is; none when
+// inflateRows would leave the image to libpng.
+std::optional<bool> anyAlphaRgba8(std::span<const uint8_t> png, size_t at, uint32_t width, uint32_t height);
 
 }  // namespace icofmt::pnginflate

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 
 #include "base/errors.h"
 #include "base/stream.h"
@@ -9,6 +10,7 @@
 #include "icon/stored_icon.h"
 #include "pixels/png_chunks.h"
 #include "pixels/png_image.h"
+#include "pixels/png_inflate.h"
 
 namespace icofmt::icohost {
 
@@ -40,18 +42,26 @@ bool anyAlpha(const PngImage& png) {
 // (Part 2.3: unpacked to a 32-bit block with its alpha, exported as RGBA)
 // unless the directory makes it a 1-, 4- or 8-bit image or its alpha is 0
 // everywhere (then it shows through its mask). Such a block is written as
-// stored, once it has decoded as the module would decode it; any other
-// image is converted and encoded.
+// stored once it is known to decode as the module decodes it: its header
+// was read as LoadFromMemory reads it, and its image data inflates whole
+// (where the fast decoder has doubts, libpng decodes it). Any other image
+// is converted and encoded.
 void writeStored(const TStoredImage& image, int number, const std::string& file, const std::string& output) {
   try {
     const uint16_t bits = image.Record.BitCount;
-    const size_t length =
-        image.Png && bits != 1 && bits != 4 && bits != 8 ? plainRgba8PngLength(image.Block) : 0;
-    if (length > 0) {
-      PngImage decoded;
-      decoded.LoadFromMemory(image.Block);
-      if (anyAlpha(decoded)) {
-        writeFileBytes(output, std::span<const uint8_t>(image.Block.data(), length));
+    const PlainPng plain =
+        image.Png && bits != 1 && bits != 4 && bits != 8 ? plainRgba8Png(image.Block) : PlainPng{};
+    if (plain.length > 0) {
+      std::optional<bool> visible =
+          pnginflate::anyAlphaRgba8(image.Block, plain.imageData, static_cast<uint32_t>(image.Png->width),
+                                    static_cast<uint32_t>(image.Png->height));
+      if (!visible) {
+        PngImage decoded;
+        decoded.LoadFromMemory(image.Block);
+        visible = anyAlpha(decoded);
+      }
+      if (*visible) {
+        writeFileBytes(output, std::span<const uint8_t>(image.Block.data(), plain.length));
         return;
       }
     }
