@@ -93,6 +93,8 @@ class PngImage {
     hasTransparency_ = !alpha.empty();
   }
 
+  // Whether some pixel's alpha is other than 0 (true without alpha).
+  bool AnyAlpha() const;
   // RGBA of one pixel by the rules above (alpha 255 where there is none).
   void PixelRgba(int x, int y, uint8_t rgba[4]) const;
   // The image as a bitmap: Bits32 (straight alpha) when it has alpha or a

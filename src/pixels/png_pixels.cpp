@@ -37,6 +37,23 @@ void PngImage::PixelRgba(int x, int y, uint8_t rgba[4]) const {
   }
 }
 
+bool PngImage::AnyAlpha() const {
+  uint8_t rgba[4];
+  for (int y = 0; y < height_; ++y) {
+    if (channels_ == 4) {
+      const uint8_t* p = Row(y);
+      for (int x = 0; x < width_; ++x)
+        if (p[4 * x + 3] != 0) return true;
+      continue;
+    }
+    for (int x = 0; x < width_; ++x) {
+      PixelRgba(x, y, rgba);
+      if (rgba[3] != 0) return true;
+    }
+  }
+  return false;
+}
+
 TBitmap PngImage::ToBitmap() const {
   TBitmap bmp;
   const bool paletted = type_ == PngColourType::Palette;
@@ -125,7 +142,10 @@ void PngImage::Draw(TBitmap& dst, int left, int top) const {
     for (int y = std::max(0, -top); y < height_ && top + y < dst.Height(); ++y) {
       uint8_t* row = dst.ScanLine(top + y);
       for (int x = std::max(0, -left); x < width_ && left + x < dst.Width(); ++x) {
-        PixelRgba(x, y, rgba);
+        if (channels_ == 4)
+          std::memcpy(rgba, Row(y) + 4 * static_cast<size_t>(x), 4);
+        else
+          PixelRgba(x, y, rgba);
         uint8_t* d = row + static_cast<size_t>(bytes) * static_cast<size_t>(left + x);
         const uint32_t a = rgba[3];
         d[0] = static_cast<uint8_t>(blend(rgba[2], d[0], a));

@@ -29,15 +29,6 @@ void writeImage(const TSubIcon& image, const std::string& output) {
   writeFileBytes(output, png.Encode());
 }
 
-bool anyAlpha(const PngImage& png) {
-  for (int y = 0; y < png.Height(); ++y) {
-    const uint8_t* p = png.Row(y);
-    for (int x = 0; x < png.Width(); ++x)
-      if (p[4 * x + 3] != 0) return true;
-  }
-  return false;
-}
-
 // An 8-bit RGBA PNG block holds exactly the samples the module hands over
 // (Part 2.3: unpacked to a 32-bit block with its alpha, exported as RGBA)
 // unless the directory makes it a 1-, 4- or 8-bit image or its alpha is 0
@@ -58,7 +49,7 @@ void writeStored(const TStoredImage& image, int number, const std::string& file,
       if (!visible) {
         PngImage decoded;
         decoded.LoadFromMemory(image.Block);
-        visible = anyAlpha(decoded);
+        visible = decoded.AnyAlpha();
       }
       if (*visible) {
         writeFileBytes(output, std::span<const uint8_t>(image.Block.data(), plain.length));
