@@ -1,24 +1,28 @@
 #pragma once
 // A look at a PNG's chunks, without libpng and without decompressing: used
-// to decide whether a stored PNG can be handed on as it is.
+// to hand on a stored PNG's image data as it is.
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 namespace icofmt {
 
-// The length of the PNG up to the end of its IEND chunk when it is an 8-bit
-// RGBA, non-interlaced PNG whose every chunk is whole with a right CRC and
-// whose ancillary chunks say nothing about colour (only tEXt, zTXt, iTXt,
-// tIME and pHYs besides IHDR, IDAT and IEND); else 0. A viewer shows such a
-// file's samples as they are: no gamma, chromaticity, profile, significant
-// bits or background to make it show other colours than the samples.
-// Whether its image data decodes is not checked here.
-// imageData is where the first IDAT chunk's data begins.
-struct PlainPng {
-  size_t length = 0;
+// Where the parts of an 8-bit RGBA, non-interlaced PNG lie: its IHDR chunk
+// (first, whole, CRC right) and the run of IDAT chunks from the first one.
+// imageData is where the first IDAT chunk's data begins; 0 in every field
+// when the PNG is no such image or has no IDAT chunk.
+struct Rgba8Layout {
+  size_t idatStart = 0;  // the first IDAT chunk's length field
+  size_t idatEnd = 0;    // after the last IDAT chunk of the run
   size_t imageData = 0;
 };
-PlainPng plainRgba8Png(std::span<const uint8_t> png);
+Rgba8Layout rgba8Layout(std::span<const uint8_t> png);
+
+// The PNG of the same image data with nothing but IHDR, the IDAT run and
+// IEND: no gamma, chromaticity, profile, significant bits, background or
+// text chunk, so that a viewer shows the samples as they are, as it shows a
+// PNG we encode from them.
+std::vector<uint8_t> imageDataOnly(std::span<const uint8_t> png, const Rgba8Layout& layout);
 
 }  // namespace icofmt

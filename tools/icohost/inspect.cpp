@@ -32,29 +32,23 @@ void writeImage(const TSubIcon& image, const std::string& output) {
 // An 8-bit RGBA PNG block holds exactly the samples the module hands over
 // (Part 2.3: unpacked to a 32-bit block with its alpha, exported as RGBA)
 // unless the directory makes it a 1-, 4- or 8-bit image or its alpha is 0
-// everywhere (then it shows through its mask). Such a block is written as
-// stored once it is known to decode as the module decodes it: its header
-// was read as LoadFromMemory reads it, and its image data inflates whole
-// (where the fast decoder has doubts, libpng decodes it). Any other image
-// is converted and encoded.
+// everywhere (then it shows through its mask). Such a block's image data is
+// written as stored, with nothing but its header around it (no chunk that
+// would make a viewer show other colours than the samples), once it is
+// known to decode as the module decodes it: its chunks before the image
+// data were read as LoadFromMemory reads them, and the image data inflates
+// whole. Any other image, and one the fast decoder has doubts about, is
+// converted and encoded.
 void writeStored(const TStoredImage& image, int number, const std::string& file, const std::string& output) {
   try {
     const uint16_t bits = image.Record.BitCount;
-    const PlainPng plain =
-        image.Png && bits != 1 && bits != 4 && bits != 8 ? plainRgba8Png(image.Block) : PlainPng{};
-    if (plain.length > 0) {
-      std::optional<bool> visible =
-          pnginflate::anyAlphaRgba8(image.Block, plain.imageData, static_cast<uint32_t>(image.Png->width),
-                                    static_cast<uint32_t>(image.Png->height));
-      if (!visible) {
-        PngImage decoded;
-        decoded.LoadFromMemory(image.Block);
-        visible = decoded.AnyAlpha();
-      }
-      if (*visible) {
-        writeFileBytes(output, std::span<const uint8_t>(image.Block.data(), plain.length));
-        return;
-      }
+    const Rgba8Layout layout =
+        image.Png && bits != 1 && bits != 4 && bits != 8 ? rgba8Layout(image.Block) : Rgba8Layout{};
+    if (layout.imageData > 0 &&
+        pnginflate::anyAlphaRgba8(image.Block, layout.imageData, static_cast<uint32_t>(image.Png->width),
+                                  static_cast<uint32_t>(image.Png->height)) == std::optional<bool>(true)) {
+      writeFileBytes(output, imageDataOnly(image.Block, layout));
+      return;
     }
     writeImage(*image.Unpack(), output);
   } catch (const std::bad_alloc&) {
