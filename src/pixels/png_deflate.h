@@ -29,8 +29,11 @@ inline constexpr int kKeptLevel = 6;
 
 // Writes a non-interlaced PNG of `rows`: one byte per sample, each below
 // 2^bitDepth, rows of width * channels bytes. Palette and sub-byte images
-// are written unfiltered and the others with a filter chosen per row by the
-// smallest sum of absolute values, as libpng does. Throws std::bad_alloc.
-std::vector<uint8_t> writePng(const Spec& spec, const uint8_t* const* rows, int level = kKeptLevel);
+// are written unfiltered and the others, when `filtered`, with a filter
+// chosen per row by the smallest sum of absolute values, as libpng does.
+// Level 0 stores the rows uncompressed: for a file read back at once.
+// Throws std::bad_alloc.
+std::vector<uint8_t> writePng(const Spec& spec, const uint8_t* const* rows, int level = kKeptLevel,
+                              bool filtered = true);
 
 }  // namespace icofmt::pngdeflate

@@ -347,7 +347,10 @@ std::vector<uint8_t> PngImage::encode(int compressionLevel, bool unfiltered) con
   for (int y = 0; y < height_; ++y)
     rows[static_cast<size_t>(y)] = samples + static_cast<size_t>(y) * RowLength();
 
-  if (compressionLevel < 0 && !unfiltered && !interlaced_) {
+  // Kept PNGs (compressed at libdeflate's level) and temporary ones (stored,
+  // unfiltered) are written by pngdeflate; explicit zlib levels and
+  // interlaced images by libpng.
+  if ((compressionLevel < 0 || unfiltered) && !interlaced_) {
     pngdeflate::Spec spec;
     spec.width = static_cast<uint32_t>(width_);
     spec.height = static_cast<uint32_t>(height_);
@@ -360,7 +363,8 @@ std::vector<uint8_t> PngImage::encode(int compressionLevel, bool unfiltered) con
     spec.alpha = transparency_.data();
     spec.alphaCount =
         paletted && hasTransparency_ ? static_cast<int>(std::min(transparency_.size(), colours.size())) : 0;
-    return pngdeflate::writePng(spec, rows.data());
+    return unfiltered ? pngdeflate::writePng(spec, rows.data(), 0, false)
+                      : pngdeflate::writePng(spec, rows.data());
   }
 
   PngContext ctx;
