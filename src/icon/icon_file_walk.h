@@ -1,5 +1,5 @@
 #pragma once
-// The file reader's walk over an icon file (Part 2.1): the header, then each
+// The file reader's walk over an icon file: the header, then each
 // directory entry in order, stopping at a block that lies inside the header
 // and directory or at or beyond the end, skipping a Size of 40 or less or
 // beyond the file and entries past the container's budget. What becomes of

@@ -6,7 +6,7 @@ namespace icofmt {
 
 namespace {
 
-// The depth UnpackPNG gives a PNG block (Part 2.3): the decoded image is
+// The depth UnpackPNG gives a PNG block: the decoded image is
 // 32-bit when it has alpha or a palette with transparency, 8-bit for other
 // palette images, else 24-bit; a 32-bit image keeps 32 bits unless the
 // directory says 1, 4 or 8 bits, which the block is then made; any other

@@ -60,7 +60,7 @@ namespace {
 
 // An 8-bit RGBA, non-interlaced PNG entry that the directory does not make
 // a 1-, 4- or 8-bit image is unpacked to a 32-bit block of its samples and
-// exported as those samples (Part 2.3), as long as some alpha is not 0.
+// exported as those samples, as long as some alpha is not 0.
 bool samplesAreExport(const TStoredImage& image) {
   const uint16_t bits = image.Record.BitCount;
   return image.Png->colourType == PngColourType::Rgba && image.Png->bitDepth == 8 && !image.Png->interlaced &&

@@ -77,7 +77,7 @@ TEST(StoredIcon, DescribesEveryEntryAsTheDecodingReaderDoesWithoutDecoding) {
 }
 
 // The same entries are taken, skipped or stop the reading as the decoding
-// reader's (Part 2.1) but one: a PNG damaged past its header is kept, and
+// reader's but one: a PNG damaged past its header is kept, and
 // fails only when unpacked.
 TEST(StoredIcon, TakesTheDecodingReadersEntriesAndKeepsAPngDamagedPastItsHeader) {
   TempDir dir;

@@ -30,7 +30,7 @@ void writeImage(const TSubIcon& image, const std::string& output) {
 }
 
 // An 8-bit RGBA PNG block holds exactly the samples the module hands over
-// (Part 2.3: unpacked to a 32-bit block with its alpha, exported as RGBA)
+// (unpacked to a 32-bit block with its alpha, exported as RGBA)
 // unless the directory makes it a 1-, 4- or 8-bit image or its alpha is 0
 // everywhere (then it shows through its mask). Such a block's image data is
 // written as stored, with nothing but its header around it (no chunk that
