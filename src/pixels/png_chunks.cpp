@@ -47,14 +47,11 @@ Rgba8Layout rgba8Layout(std::span<const uint8_t> png) {
   return {};
 }
 
-std::vector<uint8_t> imageDataOnly(std::span<const uint8_t> png, const Rgba8Layout& layout) {
+std::array<std::span<const uint8_t>, 3> imageDataOnly(std::span<const uint8_t> png,
+                                                      const Rgba8Layout& layout) {
   static const uint8_t kIend[12] = {0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82};
-  const size_t head = 8 + kIhdrChunk, run = layout.idatEnd - layout.idatStart;
-  std::vector<uint8_t> out(head + run + sizeof kIend);
-  std::memcpy(out.data(), png.data(), head);
-  std::memcpy(out.data() + head, png.data() + layout.idatStart, run);
-  std::memcpy(out.data() + head + run, kIend, sizeof kIend);
-  return out;
+  return {png.subspan(0, 8 + kIhdrChunk), png.subspan(layout.idatStart, layout.idatEnd - layout.idatStart),
+          std::span<const uint8_t>(kIend)};
 }
 
 }  // namespace icofmt

@@ -1,10 +1,10 @@
 #pragma once
 // A look at a PNG's chunks, without libpng and without decompressing: used
 // to hand on a stored PNG's image data as it is.
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
-#include <vector>
 
 namespace icofmt {
 
@@ -22,7 +22,9 @@ Rgba8Layout rgba8Layout(std::span<const uint8_t> png);
 // The PNG of the same image data with nothing but IHDR, the IDAT run and
 // IEND: no gamma, chromaticity, profile, significant bits, background or
 // text chunk, so that a viewer shows the samples as they are, as it shows a
-// PNG we encode from them.
-std::vector<uint8_t> imageDataOnly(std::span<const uint8_t> png, const Rgba8Layout& layout);
+// PNG we encode from them. Its three parts, to be written one after the
+// other; the first two lie in png.
+std::array<std::span<const uint8_t>, 3> imageDataOnly(std::span<const uint8_t> png,
+                                                      const Rgba8Layout& layout);
 
 }  // namespace icofmt

@@ -47,7 +47,8 @@ void writeStored(const TStoredImage& image, int number, const std::string& file,
     if (layout.imageData > 0 &&
         pnginflate::anyAlphaRgba8(image.Block, layout.imageData, static_cast<uint32_t>(image.Png->width),
                                   static_cast<uint32_t>(image.Png->height)) == std::optional<bool>(true)) {
-      writeFileBytes(output, imageDataOnly(image.Block, layout));
+      TFileStream file(output, TFileStream::Mode::Create);
+      for (std::span<const uint8_t> part : imageDataOnly(image.Block, layout)) file.WriteBytes(part);
       return;
     }
     writeImage(*image.Unpack(), output);
