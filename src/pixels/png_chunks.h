@@ -8,16 +8,18 @@
 
 namespace icofmt {
 
-// Where the parts of an 8-bit RGBA, non-interlaced PNG lie: its IHDR chunk
-// (first, whole, CRC right) and the run of IDAT chunks from the first one.
-// imageData is where the first IDAT chunk's data begins; 0 in every field
-// when the PNG is no such image or has no IDAT chunk.
-struct Rgba8Layout {
+// Where the parts of a non-interlaced PNG of 8-bit samples, RGBA, grey with
+// alpha or RGB, lie: its IHDR chunk (first, whole, CRC right) and the run of
+// IDAT chunks from the first one. imageData is where the first IDAT chunk's
+// data begins; channels is 4, 2 or 3. 0 in every field when the PNG is no
+// such image or has no IDAT chunk.
+struct StoredLayout {
   size_t idatStart = 0;  // the first IDAT chunk's length field
   size_t idatEnd = 0;    // after the last IDAT chunk of the run
   size_t imageData = 0;
+  int channels = 0;
 };
-Rgba8Layout rgba8Layout(std::span<const uint8_t> png);
+StoredLayout storedLayout(std::span<const uint8_t> png);
 
 // The PNG of the same image data with nothing but IHDR, the IDAT run and
 // IEND: no gamma, chromaticity, profile, significant bits, background or
@@ -25,6 +27,6 @@ Rgba8Layout rgba8Layout(std::span<const uint8_t> png);
 // PNG we encode from them. Its three parts, to be written one after the
 // other; the first two lie in png.
 std::array<std::span<const uint8_t>, 3> imageDataOnly(std::span<const uint8_t> png,
-                                                      const Rgba8Layout& layout);
+                                                      const StoredLayout& layout);
 
 }  // namespace icofmt

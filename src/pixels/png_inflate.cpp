@@ -117,20 +117,21 @@ bool inflateRows(std::span<const uint8_t> png, size_t at, uint32_t width, uint32
   return true;
 }
 
-std::optional<bool> anyAlphaRgba8(std::span<const uint8_t> png, size_t at, uint32_t width, uint32_t height) {
-  const size_t rowLength = size_t{width} * 4;
+std::optional<bool> anyAlpha8(std::span<const uint8_t> png, size_t at, uint32_t width, uint32_t height,
+                              int channels) {
+  const size_t bpp = static_cast<size_t>(channels), rowLength = size_t{width} * bpp;
   const std::unique_ptr<uint8_t[]> raw = inflateFiltered(png, at, (rowLength + 1) * height);
   if (!raw) return std::nullopt;
   std::vector<uint8_t> rows(2 * rowLength, 0);  // the row above, the row
-  bool found = false;
+  bool found = channels == 3;
   for (uint32_t y = 0; y < height; ++y) {
     const uint8_t* in = raw.get() + size_t{y} * (rowLength + 1);
     if (in[0] > 4) return std::nullopt;  // inflateRows refuses it
     if (found) continue;                 // only the filter types are left to check
     uint8_t* above = rows.data() + (y % 2) * rowLength;
     uint8_t* row = rows.data() + ((y + 1) % 2) * rowLength;
-    unfilterRow(in[0], in + 1, above, row, rowLength, 4);
-    for (size_t x = 3; x < rowLength && !found; x += 4) found = row[x] != 0;
+    unfilterRow(in[0], in + 1, above, row, rowLength, bpp);
+    for (size_t x = bpp - 1; x < rowLength && !found; x += bpp) found = row[x] != 0;
   }
   return found;
 }

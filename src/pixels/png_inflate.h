@@ -20,9 +20,11 @@ namespace icofmt::pnginflate {
 bool inflateRows(std::span<const uint8_t> png, size_t at, uint32_t width, uint32_t height, int channels,
                  uint8_t* out);
 
-// For an 8-bit RGBA image (at and the sides as above): whether any alpha
-// sample is other than 0, unfiltering rows only until one is; none when
-// inflateRows would leave the image to libpng.
-std::optional<bool> anyAlphaRgba8(std::span<const uint8_t> png, size_t at, uint32_t width, uint32_t height);
+// For an image of 8-bit samples with alpha last (channels 2 or 4; at and the
+// sides as above): whether any alpha sample is other than 0, unfiltering
+// rows only until one is; true for 3 channels (no alpha) once the image data
+// is found sound. None when inflateRows would leave the image to libpng.
+std::optional<bool> anyAlpha8(std::span<const uint8_t> png, size_t at, uint32_t width, uint32_t height,
+                              int channels);
 
 }  // namespace icofmt::pnginflate

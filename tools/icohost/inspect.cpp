@@ -29,24 +29,27 @@ void writeImage(const TSubIcon& image, const std::string& output) {
   writeFileBytes(output, png.Encode());
 }
 
-// An 8-bit RGBA PNG block holds exactly the samples the module hands over
-// (unpacked to a 32-bit block with its alpha, exported as RGBA)
-// unless the directory makes it a 1-, 4- or 8-bit image or its alpha is 0
-// everywhere (then it shows through its mask). Such a block's image data is
-// written as stored, with nothing but its header around it (no chunk that
-// would make a viewer show other colours than the samples), once it is
-// known to decode as the module decodes it: its chunks before the image
-// data were read as LoadFromMemory reads them, and the image data inflates
-// whole. Any other image, and one the fast decoder has doubts about, is
-// converted and encoded.
+// A PNG block of 8-bit samples (RGBA, grey with alpha, or RGB without
+// tRNS) decodes without loss to exactly the pixels the module hands over
+// (unpacked to a 32-bit block of them with their alpha, or a 24-bit one,
+// exported as RGBA or RGB) unless the directory makes it a 1-, 4- or 8-bit
+// image or its alpha is 0 everywhere (then it shows through its mask). Such
+// a block's image data is written as stored, with nothing but its header
+// around it (no chunk that would make a viewer show other colours than the
+// samples), once it is known to decode as the module decodes it: its chunks
+// before the image data were read as LoadFromMemory reads them, and the
+// image data inflates whole. Any other image, and one the fast decoder has
+// doubts about, is converted and encoded.
 void writeStored(const TStoredImage& image, int number, const std::string& file, const std::string& output) {
   try {
     const uint16_t bits = image.Record.BitCount;
-    const Rgba8Layout layout =
-        image.Png && bits != 1 && bits != 4 && bits != 8 ? rgba8Layout(image.Block) : Rgba8Layout{};
+    const bool asStored = image.Png && bits != 1 && bits != 4 && bits != 8 &&
+                          !(image.Png->colourType == PngColourType::Rgb && image.Png->hasTransparency);
+    const StoredLayout layout = asStored ? storedLayout(image.Block) : StoredLayout{};
     if (layout.imageData > 0 &&
-        pnginflate::anyAlphaRgba8(image.Block, layout.imageData, static_cast<uint32_t>(image.Png->width),
-                                  static_cast<uint32_t>(image.Png->height)) == std::optional<bool>(true)) {
+        pnginflate::anyAlpha8(image.Block, layout.imageData, static_cast<uint32_t>(image.Png->width),
+                              static_cast<uint32_t>(image.Png->height),
+                              layout.channels) == std::optional<bool>(true)) {
       TFileStream file(output, TFileStream::Mode::Create);
       for (std::span<const uint8_t> part : imageDataOnly(image.Block, layout)) file.WriteBytes(part);
       return;
