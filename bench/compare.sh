@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # icohost beside icotool (icoutils) and ImageMagick on the same jobs, whole
-# processes, in one run: every round runs each command once, in turn, so that
-# a busy machine slows all tools alike. Prints a markdown table of medians and
-# ratios, and the sizes of the icons each tool makes from one PNG.
+# processes, in one run: every round runs each command once, in turn (each
+# round beginning with another tool), so that a busy machine slows all tools
+# alike. Prints a markdown table of medians and ratios, and the sizes of the
+# icons each tool makes from one PNG.
 #
 #   bench/compare.sh [ROUNDS] [OUT.md]
 #
 # ICOHOST, ICOTOOL, IM_CONVERT and IM_IDENTIFY override the programs; by
-# default icohost is the release build's.
+# default icohost is the release build's. BATCH_ROUNDS (3) sets the rounds of
+# the batch job, run when Wine's programs are there to take icons from.
 set -euo pipefail
 
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -42,8 +44,18 @@ for s in 16 24 32 48; do "$icohost" save "i$s.png" seven.ico --depth 32 --add; d
 n="$("$icohost" list seven.ico | awk '/^[0-9]+ 256x256/ {print $1; exit}')"
 [[ -n "$n" ]] || { echo "compare.sh: no 256 x 256 image in the test icon" >&2; exit 1; }
 
+# Real icons for the batch job: those wrestool (icoutils) pulls out of
+# Wine's programs and libraries, when Wine is installed.
+mkdir -p batch
+wrestool="$(command -v wrestool || true)"
+if [[ -n "$wrestool" ]]; then
+  find /usr/lib -path '*wine*' \( -name '*.dll' -o -name '*.exe' \) -type f 2>/dev/null | sort |
+    while read -r program; do "$wrestool" -x -t 14 -o batch "$program" 2>/dev/null || true; done
+fi
+batch_count="$(find batch -name '*.ico' | wc -l)"
+
 load_before="$(cut -d' ' -f1-3 /proc/loadavg)"
-python3 - "$rounds" "$icohost" "$icotool" "$convert" "$identify" "$n" >table.md <<'EOF'
+python3 - "$rounds" "$icohost" "$icotool" "$convert" "$identify" "$n" "${BATCH_ROUNDS:-3}" >table.md <<'EOF'
 import os, statistics, subprocess, sys, time
 
 rounds = int(sys.argv[1])
@@ -76,9 +88,34 @@ jobs = [
         ("ImageMagick", [convert, "photo.png", "-colors", "256", "-type", "Palette", "BMP3:p8.bmp"], None)]),
 ]
 times = {}
+# Batch: every image of every icon, one process per icon, into a fresh
+# folder; the total of each round, interleaved icon by icon.
+batch_rounds = int(sys.argv[7])
+icons = sorted(os.path.join("batch", f) for f in os.listdir("batch") if f.endswith(".ico"))
+batch_job = f"every image of {len(icons)} icons from Wine's programs, a process per icon (total)"
+if icons:
+    import shutil
+    for r in range(batch_rounds):
+        total = {"icohost": 0.0, "icotool": 0.0}
+        for tool in total:
+            shutil.rmtree("batch-" + tool, ignore_errors=True)
+            os.makedirs("batch-" + tool)
+        for k, icon in enumerate(icons):
+            pair = [("icohost", [icohost, "extract", icon, "--all", "-o", "batch-icohost"]),
+                    ("icotool", [icotool, "-x", "-o", "batch-icotool", icon])]
+            for tool, argv in pair[k % 2:] + pair[:k % 2]:
+                start = time.perf_counter()
+                done = subprocess.run(argv, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                total[tool] += time.perf_counter() - start
+                if done.returncode != 0:
+                    sys.exit(f"compare.sh: {' '.join(argv)} failed")
+        for tool, took in total.items():
+            times.setdefault((batch_job, tool), []).append(took * 1000)
+# Each round starts with another tool: the first to run after the previous
+# job's ImageMagick pays for the caches it left (0.3 ms measured).
 for r in range(rounds):
     for job, commands in jobs:
-        for tool, argv, fresh in commands:
+        for tool, argv, fresh in commands[r % len(commands):] + commands[:r % len(commands)]:
             if argv is None:
                 continue
             if fresh and os.path.exists(fresh):
@@ -95,13 +132,15 @@ def cell(job, tool):
     return statistics.median(t) if t else None
 
 def ms(v):
-    return "—" if v is None else f"{v:.1f} ms"
+    return "—" if v is None else f"{v:.0f} ms" if v >= 1000 else f"{v:.1f} ms"
 
 def ratio(a, b):
     return "—" if a is None or b is None else f"{a / b:.2f}"
 
 print("| job | icohost | icotool | ImageMagick | icohost ÷ icotool | icohost ÷ ImageMagick |")
 print("|---|---:|---:|---:|---:|---:|")
+if icons:
+    jobs.append((batch_job, []))
 for job, _ in jobs:
     a, b, c = (cell(job, t) for t in ("icohost", "icotool", "ImageMagick"))
     print(f"| {job} | {ms(a)} | {ms(b)} | {ms(c)} | {ratio(a, b)} | {ratio(a, c)} |")
@@ -117,6 +156,10 @@ size() { stat -c %s "$1"; }
   echo "Medians of $rounds interleaved rounds, whole processes; load average $load_before before," \
     "$(cut -d' ' -f1-3 /proc/loadavg) after. The 8-bit job of ImageMagick writes an 8-bit BMP" \
     "(reduced with -colors 256); icotool cannot reduce colours."
+  if [[ "$batch_count" -gt 0 ]]; then
+    echo "The batch job (median of ${BATCH_ROUNDS:-3} rounds) extracts $batch_count icons that wrestool" \
+      "pulls out of Wine's programs and libraries, with \`icohost extract --all\` and \`icotool -x\`."
+  fi
   echo
   cat table.md
   echo

@@ -1,8 +1,6 @@
 # Builds a static libpng from Debian's source package for the cross builds.
 # The source lands in ICOFMT_DEPS_DIR, shared by both Windows presets, so that
 # it is fetched once.
-set(ICOFMT_DEPS_DIR "${PROJECT_SOURCE_DIR}/build/_deps" CACHE PATH
-    "Where third-party sources are fetched to")
 set(_png_src "${ICOFMT_DEPS_DIR}/libpng-src")
 if(NOT EXISTS "${_png_src}/png.c")
   message(STATUS "Fetching libpng source into ${ICOFMT_DEPS_DIR}")

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config git file
-  libpng-dev zlib1g-dev libstb-dev libgtest-dev libgmock-dev libbenchmark-dev
+  libpng-dev zlib1g-dev libstb-dev libdeflate-dev libgtest-dev libgmock-dev libbenchmark-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64 libz-mingw-w64-dev
   dpkg-dev icoutils imagemagick python3-pil clang-format
   wine64 fonts-wine xvfb

@@ -7,6 +7,7 @@
 #include "base/errors.h"
 #include "base/limits.h"
 #include "base/stream.h"
+#include "icon/icon_file_walk.h"
 
 namespace icofmt {
 
@@ -85,12 +86,16 @@ bool TAdvancedIcon::ReadHeader(TStream& stream, IconHeader& header) {
   return true;
 }
 
-bool TAdvancedIcon::LoadFromFile(const std::string& path) {
-  images_.Clear();
+bool walkIconFile(const std::string& path, IconFileVisitor& visitor) {
   TFileStream file(path, TFileStream::Mode::OpenRead);
-  IconHeader header;
-  if (!ReadHeader(file, header)) return false;
+  uint8_t rawHeader[kIconHeaderSize];
+  if (file.Read(rawHeader, kIconHeaderSize) != static_cast<int64_t>(kIconHeaderSize)) return false;
+  const IconHeader header = decodeIconHeader(std::span<const uint8_t, kIconHeaderSize>(rawHeader));
+  if (!header.Valid()) return false;
   const int64_t length = file.Size();
+  // Reserve no more slots than the directory the file holds can describe.
+  const int64_t entriesThere = std::max<int64_t>(0, length - file.Position()) / kDirEntrySize;
+  visitor.Header(header, static_cast<uint16_t>(std::min<int64_t>(entriesRead(header), entriesThere)));
   BlockBudget budget;
   for (uint32_t j = 0; j < entriesRead(header); ++j) {
     uint8_t raw[kDirEntrySize];
@@ -104,10 +109,7 @@ bool TAdvancedIcon::LoadFromFile(const std::string& path) {
     if (!budget.take(cost.bytes)) continue;
     try {
       file.SetPosition(offset);
-      auto image = std::make_unique<TFileIconImage>();
-      image->CreateFromFileEntry(file, record);
-      if (type_ == IconType::Cursor) image->SetHotSpot({record.Planes, record.BitCount});
-      images_.Add(std::move(image));
+      visitor.Entry(record, readBlockZeroFilled(file, record.Size));
     } catch (const std::bad_alloc&) {
       throw;  // not a bad entry: skipping it would lose an image of a good icon
     } catch (const std::exception&) {
@@ -116,6 +118,27 @@ bool TAdvancedIcon::LoadFromFile(const std::string& path) {
     }
     file.SetPosition(after);
   }
+  return true;
+}
+
+bool TAdvancedIcon::LoadFromFile(const std::string& path) {
+  images_.Clear();
+  type_ = IconType::Icon;
+  struct Reader : IconFileVisitor {
+    TAdvancedIcon& icon;
+    explicit Reader(TAdvancedIcon& i) : icon(i) {}
+    void Header(const IconHeader& header, uint16_t slots) override {
+      icon.type_ = static_cast<IconType>(header.Type);
+      icon.images_.SetCapacity(slots);
+    }
+    void Entry(const TIconDirEntry& record, std::vector<uint8_t> block) override {
+      auto image = std::make_unique<TFileIconImage>();
+      image->SetBlock(record, std::move(block));
+      if (icon.type_ == IconType::Cursor) image->SetHotSpot({record.Planes, record.BitCount});
+      icon.images_.Add(std::move(image));
+    }
+  } reader(*this);
+  if (!walkIconFile(path, reader)) return false;
   return images_.Count() > 0;
 }
 

@@ -1,9 +1,12 @@
 #include "open/sub_image_export.h"
 
 #include <exception>
+#include <memory>
+#include <new>
 #include <utility>
 
 #include "icon/advanced_icon.h"
+#include "icon/stored_icon.h"
 #include "pixels/png_image.h"
 #include "platform/files.h"
 #include "ui/preview.h"
@@ -53,9 +56,72 @@ bool subImageToPng(const TAdvancedIcon& icon, std::int32_t index, PngImage& png)
   }
 }
 
+namespace {
+
+// An 8-bit RGBA, non-interlaced PNG entry that the directory does not make
+// a 1-, 4- or 8-bit image is unpacked to a 32-bit block of its samples and
+// exported as those samples, as long as some alpha is not 0.
+bool samplesAreExport(const TStoredImage& image) {
+  const uint16_t bits = image.Record.BitCount;
+  return image.Png->colourType == PngColourType::Rgba && image.Png->bitDepth == 8 && !image.Png->interlaced &&
+         bits != 1 && bits != 4 && bits != 8;
+}
+
+}  // namespace
+
+// The image the decoding reader numbers `index`, found without decoding
+// the images after it, nor those before it that are no PNG: a PNG entry
+// before it counts only when it decodes, as it does for that reader
+// (TStoredIcon keeps the reader's entries and budget).
 bool subImageToPng(const std::string& iconPath, std::int32_t index, PngImage& png) {
-  TAdvancedIcon icon;
-  return loadIcon(iconPath, icon) && subImageToPng(icon, index, png);
+  if (index < 0 || !platform::fileExists(iconPath)) return false;
+  try {
+    TStoredIcon icon;
+    icon.LoadFromFile(iconPath);
+    std::int32_t number = -1;
+    for (const TStoredImage& stored : icon.Images()) {
+      std::unique_ptr<TSubIcon> unpacked;
+      if (stored.Png && samplesAreExport(stored)) {
+        // Decoding decides whether the reader counts it, as below; the
+        // samples are then the export itself, unless the alpha is 0
+        // everywhere (the image shows through its mask).
+        PngImage decoded;
+        try {
+          decoded.LoadFromMemory(stored.Block);
+        } catch (const std::bad_alloc&) {
+          throw;
+        } catch (const std::exception&) {
+          continue;
+        }
+        if (++number < index) continue;
+        if (decoded.AnyAlpha()) {
+          png = std::move(decoded);
+          return true;
+        }
+        PngImage converted;
+        stored.Unpack()->SaveToPNG(converted);
+        png = std::move(converted);
+        return true;
+      }
+      if (stored.Png) {
+        try {
+          unpacked = stored.Unpack();
+        } catch (const std::bad_alloc&) {
+          throw;
+        } catch (const std::exception&) {
+          continue;  // the decoding reader skips it
+        }
+      }
+      if (++number < index) continue;
+      PngImage converted;
+      (unpacked ? *unpacked : *stored.Bitmap).SaveToPNG(converted);
+      png = std::move(converted);
+      return true;
+    }
+    return false;
+  } catch (const std::exception&) {
+    return false;
+  }
 }
 
 bool exportSubImage(const std::string& iconPath, std::int32_t index, const std::string& target) {

@@ -1,5 +1,6 @@
 #include "pixels/alpha.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "pixels/reduce.h"
@@ -49,9 +50,26 @@ void SplitAlpha(const TBitmap& src, TBitmap& colour, TBitmap* mask, bool keepWhi
 void MaskFromAlpha(const TBitmap& src, TBitmap& mask, int threshold) {
   if (src.Format() != PixelFormat::Bits32) return;
   if (mask.Width() != src.Width() || mask.Height() != src.Height()) sizeMask(mask, src.Width(), src.Height());
+  if (mask.Format() != PixelFormat::Bits1) {
+    for (int y = 0; y < src.Height(); ++y) {
+      const uint8_t* s = src.ScanLine(y);
+      for (int x = 0; x < src.Width(); ++x) setMask(mask, x, y, s[4 * x + 3] < threshold);
+    }
+    return;
+  }
+  // Eight pixels to a mask byte, first pixel in the high bit; the bits past
+  // the width keep what they held.
+  const int width = src.Width();
   for (int y = 0; y < src.Height(); ++y) {
     const uint8_t* s = src.ScanLine(y);
-    for (int x = 0; x < src.Width(); ++x) setMask(mask, x, y, s[4 * x + 3] < threshold);
+    uint8_t* m = mask.ScanLine(y);
+    for (int x0 = 0; x0 < width; x0 += 8) {
+      const int n = std::min(8, width - x0);
+      unsigned bits = 0;
+      for (int k = 0; k < n; ++k) bits |= (s[4 * (x0 + k) + 3] < threshold ? 0x80u : 0u) >> k;
+      const unsigned covered = (0xFF00u >> n) & 0xFFu;
+      m[x0 >> 3] = static_cast<uint8_t>((m[x0 >> 3] & ~covered) | bits);
+    }
   }
 }
 

@@ -285,6 +285,15 @@ void FillBitmap(TBitmap& bmp, Colour c) {
       for (int x = 0; x < bmp.Width(); ++x) bmp.SetIndex(x, y, index);
     return;
   }
+  if (bmp.Format() == PixelFormat::Bits24 || bmp.Format() == PixelFormat::Bits32) {
+    // The colour bytes of every pixel; a 32-bit pixel's alpha stays.
+    const int step = bmp.Format() == PixelFormat::Bits32 ? 4 : 3;
+    for (int y = 0; y < bmp.Height(); ++y) {
+      uint8_t* p = bmp.ScanLine(y);
+      for (int x = 0; x < bmp.Width(); ++x, p += step) storeBgr(p, c);
+    }
+    return;
+  }
   for (int y = 0; y < bmp.Height(); ++y)
     for (int x = 0; x < bmp.Width(); ++x) bmp.SetPixel(x, y, c);
 }

@@ -13,6 +13,8 @@
 #include "base/errors.h"
 #include "base/limits.h"
 #include "base/stream.h"
+#include "pixels/png_deflate.h"
+#include "pixels/png_inflate.h"
 
 namespace icofmt {
 
@@ -192,7 +194,7 @@ bool writeAll(png_structp png, png_infop info, const WriteSpec* spec, png_bytepp
 
 }  // namespace
 
-void PngImage::LoadFromMemory(std::span<const uint8_t> bytes) {
+void PngImage::LoadFromMemory(std::span<const uint8_t> bytes, PngDecoder decoder) {
   if (bytes.size() < 8 || png_sig_cmp(bytes.data(), 0, 8) != 0) throw InvalidImage();
   PngContext ctx;
   ctx.input = bytes.data();
@@ -234,10 +236,48 @@ void PngImage::LoadFromMemory(std::span<const uint8_t> bytes) {
   }
 
   img.samples_.assign(img.RowLength() * h.height, 0);
+  // libpng has read up to the first IDAT chunk's data, and its transforms
+  // leave 8-bit samples without tRNS as they are: pnginflate decodes those
+  // or leaves them, untouched, to libpng.
+  const bool plain = h.interlace == PNG_INTERLACE_NONE && h.bitDepth == 8 &&
+                     (h.colourType == PNG_COLOR_TYPE_PALETTE || !h.hasTrns);
+  if (plain && decoder == PngDecoder::Fastest &&
+      pnginflate::inflateRows(bytes, ctx.inputPos, h.width, h.height, h.channels, img.samples_.data())) {
+    *this = std::move(img);
+    return;
+  }
   std::vector<png_bytep> rows(h.height);
   for (png_uint_32 y = 0; y < h.height; ++y) rows[y] = img.Row(static_cast<int>(y));
   if (!readRows(guard.png, rows.data())) fail(ctx);
   *this = std::move(img);
+}
+
+PngHeader PngImage::ReadHeader(std::span<const uint8_t> bytes) {
+  if (bytes.size() < 8 || png_sig_cmp(bytes.data(), 0, 8) != 0) throw InvalidImage();
+  PngContext ctx;
+  ctx.input = bytes.data();
+  ctx.inputSize = bytes.size();
+  ReadGuard guard;
+  guard.png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, &ctx, onError, onWarning, &ctx, cappedMalloc,
+                                       cappedFree);
+  if (!guard.png) throw InvalidImage();
+  guard.info = png_create_info_struct(guard.png);
+  if (!guard.info) throw InvalidImage();
+  png_set_read_fn(guard.png, &ctx, readData);
+  configureReader(guard.png);
+  HeaderInfo h{};
+  if (!readHeader(guard.png, guard.info, &h)) fail(ctx);
+  if (h.width == 0 || h.height == 0 || h.width > limits::kPngSideMax || h.height > limits::kPngSideMax)
+    throw InvalidImage();
+  if (h.channels < 1 || h.channels > 4) throw InvalidImage();
+  PngHeader out;
+  out.width = static_cast<int>(h.width);
+  out.height = static_cast<int>(h.height);
+  out.colourType = static_cast<PngColourType>(h.colourType);
+  out.bitDepth = h.bitDepth;
+  out.interlaced = h.interlace != PNG_INTERLACE_NONE;
+  out.hasTransparency = h.hasTrns;
+  return out;
 }
 
 void PngImage::LoadFromStream(TStream& stream) {
@@ -306,6 +346,26 @@ std::vector<uint8_t> PngImage::encode(int compressionLevel, bool unfiltered) con
   std::vector<png_bytep> rows(static_cast<size_t>(height_));
   for (int y = 0; y < height_; ++y)
     rows[static_cast<size_t>(y)] = samples + static_cast<size_t>(y) * RowLength();
+
+  // Kept PNGs (compressed at libdeflate's level) and temporary ones (stored,
+  // unfiltered) are written by pngdeflate; explicit zlib levels and
+  // interlaced images by libpng.
+  if ((compressionLevel < 0 || unfiltered) && !interlaced_) {
+    pngdeflate::Spec spec;
+    spec.width = static_cast<uint32_t>(width_);
+    spec.height = static_cast<uint32_t>(height_);
+    spec.bitDepth = paletted || packedGrey ? bitDepth_ : 8;
+    spec.colourType = static_cast<int>(type_);
+    std::vector<uint8_t> triplets;
+    for (const png_color& c : colours) triplets.insert(triplets.end(), {c.red, c.green, c.blue});
+    spec.palette = triplets.data();
+    spec.paletteCount = static_cast<int>(colours.size());
+    spec.alpha = transparency_.data();
+    spec.alphaCount =
+        paletted && hasTransparency_ ? static_cast<int>(std::min(transparency_.size(), colours.size())) : 0;
+    return unfiltered ? pngdeflate::writePng(spec, rows.data(), 0, false)
+                      : pngdeflate::writePng(spec, rows.data());
+  }
 
   PngContext ctx;
   WriteGuard guard;

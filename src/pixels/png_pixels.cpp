@@ -37,6 +37,23 @@ void PngImage::PixelRgba(int x, int y, uint8_t rgba[4]) const {
   }
 }
 
+bool PngImage::AnyAlpha() const {
+  uint8_t rgba[4];
+  for (int y = 0; y < height_; ++y) {
+    if (channels_ == 4) {
+      const uint8_t* p = Row(y);
+      for (int x = 0; x < width_; ++x)
+        if (p[4 * x + 3] != 0) return true;
+      continue;
+    }
+    for (int x = 0; x < width_; ++x) {
+      PixelRgba(x, y, rgba);
+      if (rgba[3] != 0) return true;
+    }
+  }
+  return false;
+}
+
 TBitmap PngImage::ToBitmap() const {
   TBitmap bmp;
   const bool paletted = type_ == PngColourType::Palette;
@@ -50,6 +67,21 @@ TBitmap PngImage::ToBitmap() const {
   }
   const bool alpha = channels_ == 2 || channels_ == 4 || paletted;
   SetupBitmap(bmp, width_, height_, alpha ? PixelFormat::Bits32 : PixelFormat::Bits24);
+  // RGBA and RGB samples only change their order: no pixel by pixel rules.
+  if (!paletted && (channels_ == 4 || channels_ == 3)) {
+    const size_t step = static_cast<size_t>(channels_);
+    for (int y = 0; y < height_; ++y) {
+      const uint8_t* s = Row(y);
+      uint8_t* d = bmp.ScanLine(y);
+      for (int x = 0; x < width_; ++x, s += step, d += step) {
+        d[0] = s[2];
+        d[1] = s[1];
+        d[2] = s[0];
+        if (step == 4) d[3] = s[3];
+      }
+    }
+    return bmp;
+  }
   const int step = alpha ? 4 : 3;
   uint8_t rgba[4];
   for (int y = 0; y < height_; ++y) {
@@ -103,6 +135,27 @@ PngImage PngImage::FromBitmap(const TBitmap& bmp) {
 void PngImage::Draw(TBitmap& dst, int left, int top) const {
   auto blend = [](uint32_t s, uint32_t d, uint32_t a) { return (s * a + d * (255 - a) + 127) / 255; };
   uint8_t rgba[4];
+  // A true-colour destination takes the same blend byte by byte (blue,
+  // green, red), without a palette to match.
+  if (dst.Format() == PixelFormat::Bits24 || dst.Format() == PixelFormat::Bits32) {
+    const int bytes = dst.Format() == PixelFormat::Bits32 ? 4 : 3;
+    for (int y = std::max(0, -top); y < height_ && top + y < dst.Height(); ++y) {
+      uint8_t* row = dst.ScanLine(top + y);
+      for (int x = std::max(0, -left); x < width_ && left + x < dst.Width(); ++x) {
+        if (channels_ == 4)
+          std::memcpy(rgba, Row(y) + 4 * static_cast<size_t>(x), 4);
+        else
+          PixelRgba(x, y, rgba);
+        uint8_t* d = row + static_cast<size_t>(bytes) * static_cast<size_t>(left + x);
+        const uint32_t a = rgba[3];
+        d[0] = static_cast<uint8_t>(blend(rgba[2], d[0], a));
+        d[1] = static_cast<uint8_t>(blend(rgba[1], d[1], a));
+        d[2] = static_cast<uint8_t>(blend(rgba[0], d[2], a));
+        if (bytes == 4) d[3] = static_cast<uint8_t>(a + (d[3] * (255 - a) + 127) / 255);
+      }
+    }
+    return;
+  }
   for (int y = std::max(0, -top); y < height_ && top + y < dst.Height(); ++y)
     for (int x = std::max(0, -left); x < width_ && left + x < dst.Width(); ++x) {
       PixelRgba(x, y, rgba);

@@ -1,6 +1,7 @@
 // The malformed-icon corpus (make_corpus.py, written before the tests run):
 // every file gives exactly the images its bug class should leave, the linter
-// names an error in each that no reader takes, and the stream reader, the
+// names an error in each that no reader takes, the listing reader gives the
+// same images once unpacked, and the stream reader, the
 // writer and the cursor reader take each without harm.
 #include <gtest/gtest.h>
 
@@ -14,6 +15,7 @@
 #include "base/stream.h"
 #include "icon/advanced_icon.h"
 #include "icon/lint.h"
+#include "icon/stored_icon.h"
 #include "platform/files.h"
 
 namespace icofmt {
@@ -89,6 +91,28 @@ TEST(MalformedCorpus, EachFileGivesExactlyTheImagesItsCaseLeaves) {
       EXPECT_TRUE(again.LoadFromStream(written));
       EXPECT_EQ(descriptions(again), descriptions(fromStream));
     }
+
+    // The listing reader (icohost list and extract) takes the same entries
+    // but for a PNG damaged past its header, which it lists from the header
+    // and fails only when asked for its pixels; what it unpacks is the
+    // decoding reader's list.
+    TStoredIcon stored;
+    const bool listed = stored.LoadFromFile(path);
+    std::vector<std::string> unpacked;
+    size_t damaged = 0;
+    for (const TStoredImage& image : stored.Images()) {
+      try {
+        unpacked.push_back(image.Unpack()->Description());
+        EXPECT_EQ(image.Description(), unpacked.back());
+      } catch (const Error&) {
+        ++damaged;
+      }
+    }
+    EXPECT_EQ(unpacked, c.images);
+    EXPECT_EQ(listed, c.opened || damaged > 0);
+    const bool damagedPng =
+        c.name == "png_truncated" || c.name == "png_idat_missing_rows" || c.name == "png_chunk_length_huge";
+    EXPECT_EQ(damaged, damagedPng ? 1u : 0u);
 
     TAdvancedCursor cursor;
     try {

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <exception>
 #include <string>
+#include <vector>
 
 #include "../icon/icon_builders.h"
 #include "../icon/pictures.h"
@@ -36,7 +37,18 @@ void make(const std::string& dir) {
   write("odd.ico",
         icotest::iconFile({entry({13, 7, 4, true}), entry({5, 31, 24, true}), entry({1, 1, 1, false}),
                            entry({33, 17, 32, true}), entry({7, 3, 8, true})}));
-  write("png.ico", icotest::iconFile({pngEntry(256, 256), pngEntry(20, 10), entry({16, 16, 32, true})}));
+  // Grey with alpha and RGB PNG entries too: extract hands on their image
+  // data as stored, open converts it.
+  std::vector<Bytes> grey(12), rgb(9);
+  for (uint32_t y = 0; y < 12; ++y)
+    for (uint32_t x = 0; x < 10; ++x) grey[y].insert(grey[y].end(), {uint8_t(x * 25), uint8_t(y * 20)});
+  for (uint32_t y = 0; y < 9; ++y)
+    for (uint32_t x = 0; x < 7; ++x) rgb[y].insert(rgb[y].end(), {uint8_t(x * 30), uint8_t(y * 28), 77});
+  write("png.ico", icotest::iconFile({pngEntry(256, 256),
+                                      pngEntry(20, 10),
+                                      entry({16, 16, 32, true}),
+                                      {icotest::pngFile(10, 12, 8, 4, grey), 10, 12, 0, 0, 1, 32},
+                                      {icotest::pngFile(7, 9, 8, 2, rgb), 7, 9, 0, 0, 1, 32}}));
   write("big.ico", icotest::iconFile({entry({256, 256, 32, true}), entry({256, 256, 8, true})}));
   // Cursors keep the hot spot where icons keep planes and depth.
   EntrySpec c1 = entry({32, 32, 1, true}), c2 = entry({32, 32, 32, true});

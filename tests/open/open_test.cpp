@@ -6,6 +6,7 @@
 
 #include "../icon/icon_builders.h"
 #include "../icon/pictures.h"
+#include "icon/advanced_icon.h"
 #include "open/form_select.h"
 #include "open/prepare_open.h"
 #include "open/sub_image_export.h"
@@ -155,6 +156,34 @@ TEST_F(OpenTest, ExportWritesNothingForAMissingImage) {
   EXPECT_FALSE(platform::fileExists(target));
   // An unwritable target.
   EXPECT_FALSE(exportSubImage(icon, 0, dir.file("no/such/folder.png")));
+}
+
+// The previews read the file again without decoding the PNG entries they do
+// not need, and a plain RGBA entry's samples stand for its export; the image
+// each index names and its PNG are those of the decoding reader's list, also
+// past a damaged PNG entry, for an entry the directory makes 8-bit, and for
+// one whose alpha is 0 everywhere.
+TEST_F(OpenTest, PreviewsFindTheReadersImagesWithoutDecodingTheRest) {
+  Bytes damaged = icotest::pngBlock(40, 40);
+  damaged[damaged.size() - 20] ^= 0x5A;
+  const Bytes clear = icotest::rgbaPng(8, 8, [](uint32_t x, uint32_t y) { return (x * 16 + y) << 8; });
+  const std::string icon =
+      dir.write("lazy.ico", icotest::iconFile({entry({16, 16, 4, true}),
+                                               {damaged, 0, 0, 0, 0, 1, 32},
+                                               {icotest::pngBlock(64, 64), 0, 0, 0, 0, 1, 32},
+                                               {icotest::pngBlock(24, 24), 0, 0, 0, 0, 1, 8},
+                                               {clear, 0, 0, 0, 0, 1, 32},
+                                               entry({32, 32, 32, true})}));
+  TAdvancedIcon loaded;
+  ASSERT_TRUE(loadIcon(icon, loaded));
+  ASSERT_EQ(loaded.Images().Count(), 5);
+  for (int i = 0; i <= 5; ++i) {
+    PngImage lazy, eager;
+    const bool found = subImageToPng(icon, i, lazy);
+    ASSERT_EQ(found, subImageToPng(loaded, i, eager)) << "image " << i;
+    if (!found) continue;
+    EXPECT_EQ(lazy.EncodeTemporary(), eager.EncodeTemporary()) << "image " << i;
+  }
 }
 
 TEST_F(OpenTest, TempPngIsNamedAfterTheIconInsideTheTemporaryFolder) {

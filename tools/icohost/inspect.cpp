@@ -2,18 +2,23 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 
 #include "base/errors.h"
 #include "base/stream.h"
 #include "icon/advanced_icon.h"
+#include "icon/stored_icon.h"
+#include "pixels/png_chunks.h"
 #include "pixels/png_image.h"
-#include "platform/files.h"
+#include "pixels/png_inflate.h"
 
 namespace icofmt::icohost {
 
 namespace {
 
-void load(TAdvancedIcon& icon, const std::string& file) {
+// list and extract read the directory and each PNG block's chunks up to its
+// image data, and decode only the image they write (TStoredIcon).
+void load(TStoredIcon& icon, const std::string& file) {
   if (!icon.LoadFromFile(file)) throw Error(file + " holds no icon image that can be read");
 }
 
@@ -24,73 +29,78 @@ void writeImage(const TSubIcon& image, const std::string& output) {
   writeFileBytes(output, png.Encode());
 }
 
+// A PNG block of 8-bit samples (RGBA, grey with alpha, or RGB without
+// tRNS) decodes without loss to exactly the pixels the module hands over
+// (unpacked to a 32-bit block of them with their alpha, or a 24-bit one,
+// exported as RGBA or RGB) unless the directory makes it a 1-, 4- or 8-bit
+// image or its alpha is 0 everywhere (then it shows through its mask). Such
+// a block's image data is written as stored, with nothing but its header
+// around it (no chunk that would make a viewer show other colours than the
+// samples), once it is known to decode as the module decodes it: its chunks
+// before the image data were read as LoadFromMemory reads them, and the
+// image data inflates whole. Any other image, and one the fast decoder has
+// doubts about, is converted and encoded.
+void writeStored(const TStoredImage& image, int number, const std::string& file, const std::string& output) {
+  try {
+    const uint16_t bits = image.Record.BitCount;
+    const bool asStored = image.Png && bits != 1 && bits != 4 && bits != 8 &&
+                          !(image.Png->colourType == PngColourType::Rgb && image.Png->hasTransparency);
+    const StoredLayout layout = asStored ? storedLayout(image.Block) : StoredLayout{};
+    if (layout.imageData > 0 &&
+        pnginflate::anyAlpha8(image.Block, layout.imageData, static_cast<uint32_t>(image.Png->width),
+                              static_cast<uint32_t>(image.Png->height),
+                              layout.channels) == std::optional<bool>(true)) {
+      TFileStream file(output, TFileStream::Mode::Create);
+      for (std::span<const uint8_t> part : imageDataOnly(image.Block, layout)) file.WriteBytes(part);
+      return;
+    }
+    writeImage(*image.Unpack(), output);
+  } catch (const std::bad_alloc&) {
+    throw;
+  } catch (const std::exception& e) {
+    throw Error("image " + std::to_string(number) + " of " + file + " cannot be read: " + e.what());
+  }
+}
+
 }  // namespace
 
 void listIcon(const std::string& file) {
-  TAdvancedIcon icon;
+  TStoredIcon icon;
   load(icon, file);
   const bool cursor = icon.Type() == IconType::Cursor;
-  for (uint32_t i = 0; i < icon.Images().Count(); ++i) {
-    const TSubIcon* image = icon.Images().Items(i);
-    std::string line = image->Description();
+  for (size_t i = 0; i < icon.Images().size(); ++i) {
+    const TStoredImage& image = icon.Images()[i];
+    std::string line = image.Description();
     if (cursor)
-      line += ", hot spot " + std::to_string(image->HotSpot().X) + "," + std::to_string(image->HotSpot().Y);
-    std::printf("%u %s\n", i + 1, line.c_str());
+      line += ", hot spot " + std::to_string(image.HotSpot.X) + "," + std::to_string(image.HotSpot.Y);
+    std::printf("%zu %s\n", i + 1, line.c_str());
   }
 }
 
 void extractIcon(const std::string& file, int number, const std::string& output) {
-  TAdvancedIcon icon;
+  TStoredIcon icon;
   load(icon, file);
-  const int count = icon.Images().Count();
+  const int count = static_cast<int>(icon.Images().size());
   if (number < 1 || number > count)
     throw Error(file + " has " + std::to_string(count) + " image" + (count == 1 ? "" : "s") + ", not " +
                 std::to_string(number));
-  writeImage(*icon.Images().Items(static_cast<uint32_t>(number - 1)), output);
+  writeStored(icon.Images()[static_cast<size_t>(number - 1)], number, file, output);
 }
 
 void extractAll(const std::string& file, const std::string& folder) {
-  TAdvancedIcon icon;
+  TStoredIcon icon;
   load(icon, file);
   std::error_code error;
   std::filesystem::create_directories(folder, error);
   if (!std::filesystem::is_directory(folder)) throw Error("cannot make the folder " + folder);
   const std::string name = std::filesystem::path(file).stem().string();
-  for (uint32_t i = 0; i < icon.Images().Count(); ++i) {
-    const TSubIcon* image = icon.Images().Items(i);
+  for (size_t i = 0; i < icon.Images().size(); ++i) {
+    const TStoredImage& image = icon.Images()[i];
     const std::string out = (std::filesystem::path(folder) /
-                             (name + "-" + std::to_string(i + 1) + "-" + std::to_string(image->Width()) +
-                              "x" + std::to_string(image->Height()) + ".png"))
+                             (name + "-" + std::to_string(i + 1) + "-" + std::to_string(image.Width()) + "x" +
+                              std::to_string(image.Height()) + ".png"))
                                 .string();
-    writeImage(*image, out);
-  }
-}
-
-int imagesOffered(const std::string& file, bool asDestination) {
-  if (!platform::fileExists(file)) return 0;
-  TAdvancedIcon icon;
-  try {
-    if (asDestination) {
-      TFileStream stream(file, TFileStream::Mode::OpenRead);
-      icon.LoadFromStream(stream);
-    } else {
-      icon.LoadFromFile(file);
-    }
-  } catch (const std::exception&) {
-    return 0;
-  }
-  return icon.Images().Count();
-}
-
-bool isCursor(const std::string& file) {
-  if (!platform::fileExists(file)) return false;
-  try {
-    TFileStream stream(file, TFileStream::Mode::OpenRead);
-    uint8_t header[4] = {};
-    return stream.Read(header, 4) == 4 && header[0] == 0 && header[1] == 0 && header[2] == 2 &&
-           header[3] == 0;
-  } catch (const std::exception&) {
-    return false;
+    writeStored(image, static_cast<int>(i + 1), file, out);
   }
 }
 
