@@ -102,7 +102,7 @@ bool walkIconFile(const std::string& path, IconFileVisitor& visitor) {
     if (file.Read(raw, kDirEntrySize) != static_cast<int64_t>(kDirEntrySize)) break;
     const int64_t after = file.Position();  // 6 + 16 * (j + 1)
     const TIconDirEntry record = decodeDirRecord(raw);
-    const int32_t offset = static_cast<int32_t>(loadU32le(raw + 12));
+    const int32_t offset = static_cast<int32_t>(loadU32le(raw + kDirEntryOffsetField));
     if (offset < after || length <= offset) break;
     if (record.Size <= kInfoHeaderSize || record.Size > static_cast<uint64_t>(length)) continue;
     const EntryCost cost = entryCost(file, offset, record.Size);
@@ -154,9 +154,10 @@ bool TAdvancedIcon::LoadFromStream(TStream& stream) {
     uint8_t raw[kDirEntrySize];
     stream.ReadBuffer(raw, kDirEntrySize);
     stream.SetPosition(at);
-    const uint32_t size = loadU32le(raw + 8);
+    const uint32_t size = loadU32le(raw + kDirEntrySizeField);
     EntryCost cost;
-    if (size <= static_cast<uint64_t>(stream.Size())) cost = entryCost(stream, loadU32le(raw + 12), size);
+    if (size <= static_cast<uint64_t>(stream.Size()))
+      cost = entryCost(stream, loadU32le(raw + kDirEntryOffsetField), size);
     if (size > static_cast<uint64_t>(stream.Size()) || !budget.take(cost.bytes)) {
       stream.SetPosition(at + static_cast<int64_t>(kDirEntrySize));
       continue;
@@ -186,10 +187,10 @@ bool TAdvancedCursor::LoadCursorFromStream(TStream& stream) {
     uint8_t raw[kDirEntrySize];
     if (stream.Read(raw, kDirEntrySize) == static_cast<int64_t>(kDirEntrySize)) {
       stream.SetPosition(at);
-      const uint32_t size = loadU32le(raw + 8);
+      const uint32_t size = loadU32le(raw + kDirEntrySizeField);
       // Past the container's budget the reading ends like at a failing image.
       if (size <= static_cast<uint64_t>(stream.Size()) &&
-          !budget.take(entryCost(stream, loadU32le(raw + 12), size).bytes))
+          !budget.take(entryCost(stream, loadU32le(raw + kDirEntryOffsetField), size).bytes))
         throw InvalidImage();
     }
     stream.SetPosition(at);
@@ -244,7 +245,7 @@ void TAdvancedIcon::SaveToStream(TStream& stream) const {
     const int64_t offset = stream.Position();
     uint8_t field[4];
     storeU32le(field, static_cast<uint32_t>(offset));
-    stream.SetPosition(base + 12 + 16 * static_cast<int64_t>(j));
+    stream.SetPosition(base + static_cast<int64_t>(kDirEntryOffsetField + kDirEntrySize * j));
     stream.WriteBuffer(field, 4);
     stream.Seek(0, SeekOrigin::End);
     stream.WriteBytes(image->Data());

@@ -9,6 +9,9 @@ namespace icofmt {
 
 inline constexpr size_t kIconHeaderSize = 6;
 inline constexpr size_t kDirEntrySize = 16;
+// Where a directory entry holds its block's size and offset.
+inline constexpr size_t kDirEntrySizeField = 8;
+inline constexpr size_t kDirEntryOffsetField = 12;
 inline constexpr size_t kDirRecordSize = 12;  // the entry without its Offset
 inline constexpr size_t kInfoHeaderSize = 40;
 inline constexpr std::array<uint8_t, 8> kPngSignature = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};

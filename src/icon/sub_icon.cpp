@@ -82,7 +82,7 @@ void TSubIcon::CreateFromStream(TStream& stream) {
   if (!readEntry(stream, raw)) throw StreamError("Stream read error");
   const int64_t after = stream.Position();
   const TIconDirEntry record = decodeDirRecord(raw);
-  const uint32_t offset = loadU32le(raw + 12);
+  const uint32_t offset = loadU32le(raw + kDirEntryOffsetField);
   // A Size the whole stream cannot hold would only make us allocate.
   if (record.Size > static_cast<uint64_t>(stream.Size())) throw InvalidImage();
   std::vector<uint8_t> block;

@@ -20,7 +20,6 @@ namespace icofmt {
 
 namespace {
 
-constexpr int kUnpackAlphaThreshold = 80;
 constexpr int kIconMaskAlphaThreshold = 96;
 
 void putFileHeader(std::vector<uint8_t>& out, uint32_t fileSize, uint32_t pixelOffset) {
@@ -302,7 +301,7 @@ void TSubIcon::UnpackPNG(TSubIcon& target) const {
     built.SetFrom32BitBitmap(b);
   } else {
     TBitmap c, m;
-    SplitPng(png, c, m, kUnpackAlphaThreshold);
+    SplitPng(png, c, m, kAlphaThreshold);
     const bool smallPalette = png.ColourType() == PngColourType::Palette;
     if (dirBits == 4 && c.Format() != PixelFormat::Bits4) {
       if (smallPalette && png.BitDepth() <= 4) {

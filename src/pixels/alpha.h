@@ -5,6 +5,11 @@
 
 namespace icofmt {
 
+// The alpha below which a pixel counts as transparent wherever an image
+// with alpha becomes one with a mask: saving at 24 bits or less, unpacking a
+// PNG entry, reducing a palette image whose transparency found no black.
+inline constexpr int kAlphaThreshold = 80;
+
 // Colour becomes Bits24 of src's size and mask (when given) a mask of that
 // size: alpha below the threshold is a white mask pixel and black colour
 // (white for the value 0x00FFFFFF under keepWhite); anything else keeps its

@@ -216,7 +216,7 @@ void SplitPng(const PngImage& png, TBitmap& colour, TBitmap& mask, int threshold
     }
     if (anyTransparent && blackIndex < 0) {
       TBitmap as24 = ToBits24(out);
-      ReduceTo8Bit(as24, out, true, 80, 255);
+      ReduceTo8Bit(as24, out, true, kAlphaThreshold, 255);
       MarkTransparentPixels(out, m, kBlack);
     }
   } else {

@@ -9,6 +9,7 @@
 #include "base/errors.h"
 #include "base/stream.h"
 #include "icon/advanced_icon.h"
+#include "pixels/alpha.h"
 #include "pixels/bitmap.h"
 #include "pixels/bmp_codec.h"
 #include "pixels/convert.h"
@@ -21,7 +22,6 @@ namespace icofmt::save {
 
 namespace {
 
-constexpr int kAlphaThreshold = 80;
 constexpr int kPackedSide = 256;
 constexpr std::array<int, 3> kSortDepths{4, 8, 32};
 
