@@ -192,14 +192,12 @@ bool writeAll(png_structp png, png_infop info, const WriteSpec* spec, png_bytepp
                                     : std::string("Invalid image"));
 }
 
-}  // namespace
-
-void PngImage::LoadFromMemory(std::span<const uint8_t> bytes, PngDecoder decoder) {
+// What every read begins with: the reader over bytes, its header read and
+// held to our limits before anything is sized from it.
+HeaderInfo startReading(std::span<const uint8_t> bytes, PngContext& ctx, ReadGuard& guard) {
   if (bytes.size() < 8 || png_sig_cmp(bytes.data(), 0, 8) != 0) throw InvalidImage();
-  PngContext ctx;
   ctx.input = bytes.data();
   ctx.inputSize = bytes.size();
-  ReadGuard guard;
   guard.png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, &ctx, onError, onWarning, &ctx, cappedMalloc,
                                        cappedFree);
   if (!guard.png) throw InvalidImage();
@@ -207,12 +205,20 @@ void PngImage::LoadFromMemory(std::span<const uint8_t> bytes, PngDecoder decoder
   if (!guard.info) throw InvalidImage();
   png_set_read_fn(guard.png, &ctx, readData);
   configureReader(guard.png);
-
   HeaderInfo h{};
   if (!readHeader(guard.png, guard.info, &h)) fail(ctx);
   if (h.width == 0 || h.height == 0 || h.width > limits::kPngSideMax || h.height > limits::kPngSideMax)
     throw InvalidImage();
   if (h.channels < 1 || h.channels > 4) throw InvalidImage();
+  return h;
+}
+
+}  // namespace
+
+void PngImage::LoadFromMemory(std::span<const uint8_t> bytes, PngDecoder decoder) {
+  PngContext ctx;
+  ReadGuard guard;
+  const HeaderInfo h = startReading(bytes, ctx, guard);
 
   PngImage img;
   img.width_ = static_cast<int>(h.width);
@@ -253,23 +259,9 @@ void PngImage::LoadFromMemory(std::span<const uint8_t> bytes, PngDecoder decoder
 }
 
 PngHeader PngImage::ReadHeader(std::span<const uint8_t> bytes) {
-  if (bytes.size() < 8 || png_sig_cmp(bytes.data(), 0, 8) != 0) throw InvalidImage();
   PngContext ctx;
-  ctx.input = bytes.data();
-  ctx.inputSize = bytes.size();
   ReadGuard guard;
-  guard.png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, &ctx, onError, onWarning, &ctx, cappedMalloc,
-                                       cappedFree);
-  if (!guard.png) throw InvalidImage();
-  guard.info = png_create_info_struct(guard.png);
-  if (!guard.info) throw InvalidImage();
-  png_set_read_fn(guard.png, &ctx, readData);
-  configureReader(guard.png);
-  HeaderInfo h{};
-  if (!readHeader(guard.png, guard.info, &h)) fail(ctx);
-  if (h.width == 0 || h.height == 0 || h.width > limits::kPngSideMax || h.height > limits::kPngSideMax)
-    throw InvalidImage();
-  if (h.channels < 1 || h.channels > 4) throw InvalidImage();
+  const HeaderInfo h = startReading(bytes, ctx, guard);
   PngHeader out;
   out.width = static_cast<int>(h.width);
   out.height = static_cast<int>(h.height);
