@@ -30,26 +30,8 @@ int32_t TStoredImage::BitCount() const {
 
 std::string TStoredImage::Description() const {
   if (!Png) return Bitmap->Description();
-  const char* depth = "";
-  switch (BitCount()) {
-    case 1:
-      depth = "2 colors";
-      break;
-    case 4:
-      depth = "16 colors";
-      break;
-    case 8:
-      depth = "256 colors";
-      break;
-    case 24:
-      depth = "True Color";
-      break;
-    case 32:
-      depth = "32 bpp";
-      break;
-  }
   // Images read from a file are unpacked and remembered as packed.
-  return std::to_string(Width()) + "x" + std::to_string(Height()) + ", " + depth + ", packed";
+  return ImageDescription(Width(), Height(), BitCount(), true);
 }
 
 std::unique_ptr<TSubIcon> TStoredImage::Unpack() const {

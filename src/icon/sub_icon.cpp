@@ -217,11 +217,9 @@ int32_t TSubIcon::BitCount() const {
   return bitCount_;
 }
 
-std::string TSubIcon::Description() const {
-  if (data_.size() >= 4 && data_[0] == 0x89 && data_[1] == 0x50 && data_[2] == 0x4E && data_[3] == 0x47)
-    return "Packed";
+std::string ImageDescription(int32_t width, int32_t height, int32_t bitCount, bool packed) {
   const char* depth = "";
-  switch (BitCount()) {
+  switch (bitCount) {
     case 1:
       depth = "2 colors";
       break;
@@ -241,9 +239,15 @@ std::string TSubIcon::Description() const {
       depth = "32 bpp";
       break;
   }
-  std::string text = std::to_string(Width()) + "x" + std::to_string(Height()) + ", " + depth;
-  if (packed_) text += ", packed";
+  std::string text = std::to_string(width) + "x" + std::to_string(height) + ", " + depth;
+  if (packed) text += ", packed";
   return text;
+}
+
+std::string TSubIcon::Description() const {
+  if (data_.size() >= 4 && data_[0] == 0x89 && data_[1] == 0x50 && data_[2] == 0x4E && data_[3] == 0x47)
+    return "Packed";
+  return ImageDescription(Width(), Height(), BitCount(), packed_);
 }
 
 bool TSubIcon::IsPNG() const { return data_.size() > kPngSignature.size() && hasPngSignature(data_); }

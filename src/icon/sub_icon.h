@@ -28,6 +28,10 @@ struct THotSpot {
   bool operator==(const THotSpot&) const = default;
 };
 
+// "WxH, <depth>", and ", packed" for an image stored as PNG: how an image is
+// named in lists, whether it is read whole or only described.
+std::string ImageDescription(int32_t width, int32_t height, int32_t bitCount, bool packed);
+
 class TSubIcon : public TPersistent {
  public:
   TSubIcon();  // Create: an empty image
