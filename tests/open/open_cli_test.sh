@@ -50,6 +50,13 @@ clean_tmp "open one.ico"
 [ $? = 2 ] && grep -q "has 5 images (1 to 5), so --pick 9 names none" "$work/err" ||
   fail "open --pick 9: $(cat "$work/err")"
 [ -e "$work/out/nine.png" ] && fail "open --pick 9 wrote its output"
+# A PNG entry counts only when it decodes: the sample's 256 x 256 entry, its
+# header whole but its compressed stream broken, leaves four.
+/usr/bin/python3 -c 'import sys; d = bytearray(open(sys.argv[1], "rb").read()); i = d.index(b"IDAT"); d[i + 4:i + 8] = bytes(4); open(sys.argv[2], "wb").write(d)' \
+  "$sample" "$work/in/broken-png.ico"
+"$icohost" open "$work/in/broken-png.ico" --pick 5 -o "$work/out/five.png" 2>"$work/err"
+[ $? = 2 ] && grep -q "has 4 images (1 to 4), so --pick 5 names none" "$work/err" ||
+  fail "open --pick 5 of a broken PNG entry: $(cat "$work/err")"
 
 for bad in text.ico empty.ico unreadable.ico zeros.ico; do
   # A PNG of the temporary name in the shared folder is someone else's: never

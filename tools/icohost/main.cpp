@@ -93,6 +93,8 @@ void printInfo(const PiplInfo& p, const std::string& path) {
 void checkNamedImages(const std::string& file, const std::vector<int>& numbers, const char* flag,
                       bool asDestination) {
   if (numbers.empty()) return;
+  const int highest = *std::max_element(numbers.begin(), numbers.end());
+  if (imagesOffered(file, asDestination, highest) >= highest) return;
   const int count = imagesOffered(file, asDestination);
   // A file that is no icon is the module's to refuse.
   if (count == 0 && !asDestination) return;

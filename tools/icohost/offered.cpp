@@ -11,7 +11,7 @@
 
 namespace icofmt::icohost {
 
-int imagesOffered(const std::string& file, bool asDestination) {
+int imagesOffered(const std::string& file, bool asDestination, int enough) {
   if (!platform::fileExists(file)) return 0;
   try {
     if (asDestination) {
@@ -25,17 +25,19 @@ int imagesOffered(const std::string& file, bool asDestination) {
     // the pixels after (TStoredIcon keeps that reader's entries).
     TStoredIcon icon;
     icon.LoadFromFile(file);
+    // Every entry that is no PNG counts; a PNG entry only when it decodes,
+    // which is the cost worth sparing once the answer is sure.
     int count = 0;
+    for (const TStoredImage& image : icon.Images()) count += image.Png ? 0 : 1;
     for (const TStoredImage& image : icon.Images()) {
-      if (image.Png) {
-        try {
-          PngImage decoded;
-          decoded.LoadFromMemory(image.Block);
-        } catch (const std::bad_alloc&) {
-          throw;
-        } catch (const std::exception&) {
-          continue;
-        }
+      if (!image.Png || count >= enough) continue;
+      try {
+        PngImage decoded;
+        decoded.LoadFromMemory(image.Block);
+      } catch (const std::bad_alloc&) {
+        throw;
+      } catch (const std::exception&) {
+        continue;
       }
       ++count;
     }
