@@ -236,8 +236,17 @@ WriteOutcome keepDestination(const Bytes& destinationCopy, SaveResult result) {
 
 namespace {
 
-SaveResult cancelled(OptionsAnswer answer) {
-  return answer == OptionsAnswer::CancelledNewFile ? SaveResult::CancelledNewFile : SaveResult::Cancelled;
+// The options form on the destination's images: out takes what the form
+// left, since its deletions count whether it closes with Ok or Cancel. False
+// when the user cancelled, with out's result saying how.
+bool confirmOptions(const Bytes& destinationCopy, SaveChoices& choices, const ShowOptionsFn& showOptions,
+                    WriteOutcome& out) {
+  out.bytes = destinationCopy;
+  const OptionsAnswer answer = showOptions(out.bytes, choices);
+  if (answer == OptionsAnswer::Ok) return true;
+  out.result =
+      answer == OptionsAnswer::CancelledNewFile ? SaveResult::CancelledNewFile : SaveResult::Cancelled;
+  return false;
 }
 
 }  // namespace
@@ -247,14 +256,8 @@ WriteOutcome assembleFromSource(const SourcePair& source, const Bytes& destinati
   if (!source.built) return keepDestination(destinationCopy, SaveResult::Failed);
   try {
     WriteOutcome out;
-    out.bytes = destinationCopy;
-    // Deletions made in the form count whether it closes with Ok or Cancel;
-    // a merge that fails writes what the form left.
-    const OptionsAnswer answer = showOptions(out.bytes, choices);
-    if (answer != OptionsAnswer::Ok) {
-      out.result = cancelled(answer);
-      return out;
-    }
+    // A merge that fails writes what the form left.
+    if (!confirmOptions(destinationCopy, choices, showOptions, out)) return out;
     out.newImageIndex =
         AddBitmapToIconStream(source.bitmap, source.mask, &out.bytes, choices.depth, choices.pngCompression,
                               choices.mergeMode, cursor, choices.smallerSizes);
@@ -271,12 +274,7 @@ WriteOutcome assembleFromPng(const Bytes* pngReadBack, const Bytes& destinationC
                              const ShowOptionsFn& showOptions, const CursorHints& cursor) {
   try {
     WriteOutcome out;
-    out.bytes = destinationCopy;
-    const OptionsAnswer answer = showOptions(out.bytes, choices);
-    if (answer != OptionsAnswer::Ok) {
-      out.result = cancelled(answer);
-      return out;
-    }
+    if (!confirmOptions(destinationCopy, choices, showOptions, out)) return out;
     // This path keeps the PNG's own colours at 8 bits whatever depth was chosen.
     out.newImageIndex = AddPNGStreamToIconStream(pngReadBack, &out.bytes, 8, choices.pngCompression,
                                                  choices.mergeMode, cursor, choices.smallerSizes);
