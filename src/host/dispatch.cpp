@@ -211,8 +211,7 @@ void writeDispatch(ModuleState& s) {
       forwardWrite(s);
       break;
     case formatSelectorWritePrepare:
-      reuseDestinationCopy(save, files, folder, block);
-      if (!save.destinationCopyReused) require(s, lookUpDestinationTitle(save, files, block));
+      require(s, findDestination(save, files, folder, block));
       require(s, captureWriteFields(save, block));
       forwardWrite(s);
       break;

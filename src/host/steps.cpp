@@ -164,36 +164,40 @@ bool namesOtherDestination(const SaveOperation& save, const FileSwap& files, con
   return std::string_view(reinterpret_cast<const char*>(name + 1), name[0]) != files.hostFileName;
 }
 
-void reuseDestinationCopy(SaveOperation& save, FileSwap& files, const std::string& folder,
-                          const sdk::FormatRecord* block) {
+bool findDestination(SaveOperation& save, FileSwap& files, const std::string& folder,
+                     const sdk::FormatRecord* block) {
   // Parked by this very save, it is already here, whatever its age: a host
   // that took its time before WritePrepare has truncated the file by now.
   if (save.destinationParked) {
     save.destinationCopyReused = true;
-    return;
+    return true;
   }
-  // The destination of this save, which the parked copy must have been taken
+  // The host is asked for the title once, whichever rule needs it.
+  std::optional<std::optional<std::string>> asked;
+  auto title = [&]() -> const std::optional<std::string>& {
+    if (!asked) asked = block != nullptr ? documentTitle(*block) : std::nullopt;
+    return *asked;
+  };
+  // The destination of this save, which a parked copy must have been taken
   // from: the FSSpec's, or else the one the title names.
   std::optional<std::string> current;
   if (block != nullptr && block->fileSpec != nullptr)
     current = fileSpecName(block);
-  else
-    current = destinationByTitle(block);
-  if (!current) return;
-  auto back = save::takeBackDestinationCopy(folder, *current);
-  if (!back) return;
-  destinationCopy(save) = std::move(back->copy);
-  save.destinationCopyReused = true;
-  if (back->path) files.hostFileName = *back->path;
-}
-
-bool lookUpDestinationTitle(SaveOperation& save, FileSwap& files, const sdk::FormatRecord* block) {
-  const auto title = block != nullptr ? documentTitle(*block) : std::nullopt;
-  if (!title) {
+  else if (title())
+    current = save::destinationFromTitle(*title());
+  if (current) {
+    if (auto back = save::takeBackDestinationCopy(folder, *current)) {
+      destinationCopy(save) = std::move(back->copy);
+      save.destinationCopyReused = true;
+      if (back->path) files.hostFileName = *back->path;
+      return true;
+    }
+  }
+  if (!title()) {
     files.hostFileName.clear();
     return false;
   }
-  files.hostFileName = save::destinationFromTitle(*title);
+  files.hostFileName = save::destinationFromTitle(*title());
   // A destination that is there but cannot be read would lose its images.
   return save::readFileWithin(files.hostFileName, limits::kDestinationFileMax, destinationCopy(save)) !=
          save::ReadOutcome::Failed;

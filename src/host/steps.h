@@ -30,11 +30,12 @@ bool parkForPlainSave(SaveOperation& save, FileSwap& files, const std::string& f
 // parked: then a new save has begun. Allocates nothing.
 bool namesOtherDestination(const SaveOperation& save, const FileSwap& files, const sdk::FormatRecord* block);
 
-// WritePrepare, in this order: the parked copy taken back; without one, the
-// destination the title names; then the image the host describes.
-void reuseDestinationCopy(SaveOperation& save, FileSwap& files, const std::string& folder,
-                          const sdk::FormatRecord* block);
-bool lookUpDestinationTitle(SaveOperation& save, FileSwap& files, const sdk::FormatRecord* block);
+// WritePrepare, in this order: the destination found (the parked copy taken
+// back when it is this save's, else the file the title names, read now; false
+// when the host gives no title or that file cannot be read); then the image
+// the host describes.
+bool findDestination(SaveOperation& save, FileSwap& files, const std::string& folder,
+                     const sdk::FormatRecord* block);
 bool captureWriteFields(SaveOperation& save, const sdk::FormatRecord* block);
 
 // WriteStart and WriteContinue: what the host hands the carried module.

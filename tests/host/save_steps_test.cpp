@@ -71,19 +71,19 @@ TEST_F(SaveStepsTest, TitleFindsTheDestinationAndIsDisposed) {
   const std::vector<std::uint8_t> icon{0, 0, 1, 0, 0, 0};
   ASSERT_TRUE(platform::writeWholeFile(folder + "doc.ico", icon));
   setTitle(folder + "doc.png");
-  EXPECT_TRUE(lookUpDestinationTitle(save, files, &block));
+  EXPECT_TRUE(findDestination(save, files, folder, &block));
   EXPECT_EQ(files.hostFileName, folder + "doc.ico");
   EXPECT_EQ(*save.destinationCopy, icon);
   EXPECT_EQ(gDisposed, 1);
 
   gPropertyResult = sdk::errPlugInPropertyUndefined;
-  EXPECT_FALSE(lookUpDestinationTitle(save, files, &block));
+  EXPECT_FALSE(findDestination(save, files, folder, &block));
   EXPECT_EQ(files.hostFileName, "");
 
   // No property suite: no title, no failure, a new icon.
   save.destinationCopy->clear();
   block.propertyProcs = nullptr;
-  EXPECT_TRUE(lookUpDestinationTitle(save, files, &block));
+  EXPECT_TRUE(findDestination(save, files, folder, &block));
   EXPECT_EQ(files.hostFileName, "");
   EXPECT_TRUE(save.destinationCopy->empty());
 }
