@@ -14,7 +14,7 @@
 #include <random>
 #include <string>
 
-#include "delegate/png_document.h"
+#include "carried/png_document.h"
 #include "icon/advanced_icon.h"
 #include "module_host.h"
 #include "pixels/bitmap.h"
@@ -114,9 +114,9 @@ TBitmap picture(int side, unsigned seed) {
   return b;
 }
 
-delegate::Document rgbaDocument(const TBitmap& b) {
-  delegate::Document doc;
-  doc.mode = delegate::kModeRgb;
+carried::Document rgbaDocument(const TBitmap& b) {
+  carried::Document doc;
+  doc.mode = carried::kModeRgb;
   doc.width = b.Width();
   doc.height = b.Height();
   doc.planes = 4;
@@ -143,7 +143,7 @@ struct Fixture {
   std::string sevenIcon;
   // Where the 256 x 256 image stands once the images are sorted.
   int largeIndex = -1;
-  delegate::Document image;
+  carried::Document image;
   icohost::ModuleHost host;
 
   Fixture() {
@@ -204,7 +204,7 @@ void BM_OpenPngEntryOfSevenImageIcon(benchmark::State& state) {
   Fixture& f = fixture();
   auto open = [&] {
     script({{Action::Kind::Select, "ComboBox1", f.largeIndex}});
-    delegate::Document doc;
+    carried::Document doc;
     if (f.host.open(f.sevenIcon, doc) != 0 || doc.width != kSide) state.SkipWithError("open failed");
     benchmark::DoNotOptimize(doc.pixels.data());
   };
@@ -252,7 +252,7 @@ BENCHMARK(BM_SaveMergedIntoSevenImageIcon)->Unit(benchmark::kMillisecond);
 // what icohost writes), 0 and 1 zlib's levels through libpng, for comparison.
 void BM_FloorPngEncodeDecode(benchmark::State& state) {
   const int level = static_cast<int>(state.range(0));
-  PngImage png = delegate::pngFromDocument(fixture().image);
+  PngImage png = carried::pngFromDocument(fixture().image);
   auto once = [&] {
     std::vector<std::uint8_t> bytes = png.Encode(level);
     PngImage back;

@@ -107,7 +107,7 @@ void checkNamedImages(const std::string& file, const std::vector<int>& numbers, 
 }
 
 // A host offers a format only for documents it declares it takes.
-bool fitsModule(const PiplInfo& p, const delegate::Document& doc, const std::string& picture) {
+bool fitsModule(const PiplInfo& p, const carried::Document& doc, const std::string& picture) {
   if (p.maxRows <= 0 || p.maxColumns <= 0 || (doc.width <= p.maxColumns && doc.height <= p.maxRows))
     return true;
   std::fprintf(
@@ -118,7 +118,7 @@ bool fitsModule(const PiplInfo& p, const delegate::Document& doc, const std::str
 
 // The form offers only sizes smaller than the picture: one as large is the
 // picture itself, a larger one is a mistake, and a shorthand takes what fits.
-std::vector<int> smallerSides(const Options& o, const delegate::Document& doc) {
+std::vector<int> smallerSides(const Options& o, const carried::Document& doc) {
   const int largest = std::max(doc.width, doc.height);
   std::vector<int> sides;
   for (int side : o.sizes) {
@@ -138,7 +138,7 @@ bool namesCursor(const std::string& file) {
 
 // A hot spot belongs to a cursor: an existing cursor file or a new file
 // named as one. It lies inside the picture.
-void checkHotSpot(const Options& o, const delegate::Document& doc) {
+void checkHotSpot(const Options& o, const carried::Document& doc) {
   if (!o.hotSpot) return;
   const std::string& file = o.files[1];
   const bool cursor = isCursor(file) || (imagesOffered(file, true) == 0 && namesCursor(file));
@@ -166,13 +166,13 @@ int run(const Options& o) {
   std::int16_t result = 0;
   if (o.command == "open") {
     scriptAnswers(o, {});
-    delegate::Document doc;
+    carried::Document doc;
     result = host.open(o.files[0], doc);
     printMessageBoxes();
     if (result == 0) writePngDocument(doc, o.output);
   } else {
     // Scaled before the mode is forced: a Bitmap picture is diffused at its final size.
-    delegate::Document doc = readPngDocument(o.files[0], o.fit ? std::nullopt : o.mode);
+    carried::Document doc = readPngDocument(o.files[0], o.fit ? std::nullopt : o.mode);
     const PiplInfo& pipl = host.pipl();
     if (o.fit)
       doc = fitDocument(doc, pipl.maxColumns > 0 ? pipl.maxColumns : doc.width,
