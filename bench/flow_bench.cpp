@@ -17,11 +17,13 @@
 #include "carried/png_document.h"
 #include "icon/advanced_icon.h"
 #include "module_host.h"
+#include "open/form_select.h"
 #include "pixels/bitmap.h"
 #include "pixels/png_image.h"
 #include "platform/files.h"
 #include "platform/scripted.h"
 #include "save/assembly.h"
+#include "save/options_form.h"
 
 // A counting front on glibc's allocator: live bytes and their peak, while
 // counting is on. Counting is switched on only for the untimed measuring run.
@@ -91,6 +93,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using Action = platform::scripted::UserAction;
+namespace select_form = open::select_controls;
+namespace options_form = save::options_controls;
 
 constexpr int kSide = 256;
 
@@ -203,7 +207,7 @@ void measureMemory(benchmark::State& state, Op op) {
 void BM_OpenPngEntryOfSevenImageIcon(benchmark::State& state) {
   Fixture& f = fixture();
   auto open = [&] {
-    script({{Action::Kind::Select, "ComboBox1", f.largeIndex}});
+    script({{Action::Kind::Select, select_form::kImageList, f.largeIndex}});
     carried::Document doc;
     if (f.host.open(f.sevenIcon, doc) != 0 || doc.width != kSide) state.SkipWithError("open failed");
     benchmark::DoNotOptimize(doc.pixels.data());
@@ -219,8 +223,8 @@ void saveCase(benchmark::State& state, int depthItem, bool png, bool merge) {
   Fixture& f = fixture();
   const std::string target = f.folder + "/saved.ico";
   auto save = [&] {
-    std::vector<Action> actions = {{Action::Kind::Select, "CB2", depthItem}};
-    if (png) actions.push_back({Action::Kind::Check, "ChkB2", -1});
+    std::vector<Action> actions = {{Action::Kind::Select, options_form::kDepth, depthItem}};
+    if (png) actions.push_back({Action::Kind::Check, options_form::kPngCompression, -1});
     script(std::move(actions));
     if (f.host.save(f.image, target, false) != 0) state.SkipWithError("save failed");
   };

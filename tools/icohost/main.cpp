@@ -14,9 +14,11 @@
 #include "document_io.h"
 #include "inspect.h"
 #include "module_host.h"
+#include "open/form_select.h"
 #include "options.h"
 #include "platform/folders.h"
 #include "platform/scripted.h"
+#include "save/options_form.h"
 #include "sdk/pipl_keys.h"
 
 namespace icofmt::icohost {
@@ -35,16 +37,20 @@ std::string defaultModule() {
 void scriptAnswers(const Options& o, const std::vector<int>& sides) {
   if (o.interactive) return;
   using Action = platform::scripted::UserAction;
+  namespace select_form = open::select_controls;
+  namespace options_form = save::options_controls;
   std::vector<Action> actions;
-  if (o.pick) actions.push_back({Action::Kind::Select, "ComboBox1", *o.pick - 1});
+  if (o.pick) actions.push_back({Action::Kind::Select, select_form::kImageList, *o.pick - 1});
   if (!o.deletions.empty()) {
-    for (int n : o.deletions) actions.push_back({Action::Kind::CheckItem, "ChkLB1", n - 1});
-    actions.push_back({Action::Kind::Click, "B_Delete", -1});
+    for (int n : o.deletions) actions.push_back({Action::Kind::CheckItem, options_form::kImageList, n - 1});
+    actions.push_back({Action::Kind::Click, options_form::kDelete, -1});
   }
-  if (o.depthItem) actions.push_back({Action::Kind::Select, "CB2", *o.depthItem});
-  if (o.add) actions.push_back({Action::Kind::Uncheck, "ChkB3", -1});
-  if (o.png) actions.push_back({*o.png ? Action::Kind::Check : Action::Kind::Uncheck, "ChkB2", -1});
-  for (int side : sides) actions.push_back({Action::Kind::Check, "ChkSize" + std::to_string(side), -1});
+  if (o.depthItem) actions.push_back({Action::Kind::Select, options_form::kDepth, *o.depthItem});
+  if (o.add) actions.push_back({Action::Kind::Uncheck, options_form::kReplaceExact, -1});
+  if (o.png)
+    actions.push_back(
+        {*o.png ? Action::Kind::Check : Action::Kind::Uncheck, options_form::kPngCompression, -1});
+  for (int side : sides) actions.push_back({Action::Kind::Check, save::smallerSizeControl(side), -1});
   if (o.cancel) actions.push_back({Action::Kind::Escape, "", -1});
   platform::scripted::setUserActions(actions);
   platform::scripted::setConfirmUnscripted(true);
