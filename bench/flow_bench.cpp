@@ -14,14 +14,16 @@
 #include <random>
 #include <string>
 
-#include "delegate/png_document.h"
+#include "carried/png_document.h"
 #include "icon/advanced_icon.h"
 #include "module_host.h"
+#include "open/form_select.h"
 #include "pixels/bitmap.h"
 #include "pixels/png_image.h"
 #include "platform/files.h"
 #include "platform/scripted.h"
 #include "save/assembly.h"
+#include "save/options_form.h"
 
 // A counting front on glibc's allocator: live bytes and their peak, while
 // counting is on. Counting is switched on only for the untimed measuring run.
@@ -91,6 +93,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using Action = platform::scripted::UserAction;
+namespace select_form = open::select_controls;
+namespace options_form = save::options_controls;
 
 constexpr int kSide = 256;
 
@@ -114,9 +118,9 @@ TBitmap picture(int side, unsigned seed) {
   return b;
 }
 
-delegate::Document rgbaDocument(const TBitmap& b) {
-  delegate::Document doc;
-  doc.mode = delegate::kModeRgb;
+carried::Document rgbaDocument(const TBitmap& b) {
+  carried::Document doc;
+  doc.mode = carried::kModeRgb;
   doc.width = b.Width();
   doc.height = b.Height();
   doc.planes = 4;
@@ -143,7 +147,7 @@ struct Fixture {
   std::string sevenIcon;
   // Where the 256 x 256 image stands once the images are sorted.
   int largeIndex = -1;
-  delegate::Document image;
+  carried::Document image;
   icohost::ModuleHost host;
 
   Fixture() {
@@ -203,8 +207,8 @@ void measureMemory(benchmark::State& state, Op op) {
 void BM_OpenPngEntryOfSevenImageIcon(benchmark::State& state) {
   Fixture& f = fixture();
   auto open = [&] {
-    script({{Action::Kind::Select, "ComboBox1", f.largeIndex}});
-    delegate::Document doc;
+    script({{Action::Kind::Select, select_form::kImageList, f.largeIndex}});
+    carried::Document doc;
     if (f.host.open(f.sevenIcon, doc) != 0 || doc.width != kSide) state.SkipWithError("open failed");
     benchmark::DoNotOptimize(doc.pixels.data());
   };
@@ -219,8 +223,8 @@ void saveCase(benchmark::State& state, int depthItem, bool png, bool merge) {
   Fixture& f = fixture();
   const std::string target = f.folder + "/saved.ico";
   auto save = [&] {
-    std::vector<Action> actions = {{Action::Kind::Select, "CB2", depthItem}};
-    if (png) actions.push_back({Action::Kind::Check, "ChkB2", -1});
+    std::vector<Action> actions = {{Action::Kind::Select, options_form::kDepth, depthItem}};
+    if (png) actions.push_back({Action::Kind::Check, options_form::kPngCompression, -1});
     script(std::move(actions));
     if (f.host.save(f.image, target, false) != 0) state.SkipWithError("save failed");
   };
@@ -252,7 +256,7 @@ BENCHMARK(BM_SaveMergedIntoSevenImageIcon)->Unit(benchmark::kMillisecond);
 // what icohost writes), 0 and 1 zlib's levels through libpng, for comparison.
 void BM_FloorPngEncodeDecode(benchmark::State& state) {
   const int level = static_cast<int>(state.range(0));
-  PngImage png = delegate::pngFromDocument(fixture().image);
+  PngImage png = carried::pngFromDocument(fixture().image);
   auto once = [&] {
     std::vector<std::uint8_t> bytes = png.Encode(level);
     PngImage back;

@@ -17,6 +17,7 @@ namespace {
 
 using namespace icofmt;
 using platform::scripted::UserAction;
+namespace controls = save::options_controls;
 
 constexpr int kDepths[] = {0, 1, 4, 8, 24, 32};
 
@@ -39,15 +40,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<std::uint8_t> assemblyBuffer;
   fuzz::freshOperation();
 
-  std::vector<UserAction> actions = {{UserAction::Kind::Check, "ChkB1", -1},
-                                     {UserAction::Kind::Select, "ChkLB1", item},
-                                     {UserAction::Kind::Select, "CB2", data[2] % 6}};
-  if (how & 1) actions.push_back({UserAction::Kind::CheckItem, "ChkLB1", item});
-  if (how & 2) actions.push_back({UserAction::Kind::CheckItem, "ChkLB1", (item + 1) & 15});
-  if (how & 4) actions.push_back({UserAction::Kind::Click, "B_Delete", -1});
-  if (how & 8) actions.push_back({UserAction::Kind::Check, "ChkB3", -1});
-  if (how & 16) actions.push_back({UserAction::Kind::Check, "ChkB2", -1});
-  actions.push_back({how & 32 ? UserAction::Kind::Escape : UserAction::Kind::Click, "B_Ok", -1});
+  std::vector<UserAction> actions = {{UserAction::Kind::Check, controls::kAdvanced, -1},
+                                     {UserAction::Kind::Select, controls::kImageList, item},
+                                     {UserAction::Kind::Select, controls::kDepth, data[2] % 6}};
+  if (how & 1) actions.push_back({UserAction::Kind::CheckItem, controls::kImageList, item});
+  if (how & 2) actions.push_back({UserAction::Kind::CheckItem, controls::kImageList, (item + 1) & 15});
+  if (how & 4) actions.push_back({UserAction::Kind::Click, controls::kDelete, -1});
+  if (how & 8) actions.push_back({UserAction::Kind::Check, controls::kReplaceExact, -1});
+  if (how & 16) actions.push_back({UserAction::Kind::Check, controls::kPngCompression, -1});
+  actions.push_back({how & 32 ? UserAction::Kind::Escape : UserAction::Kind::Click, controls::kOk, -1});
   platform::scripted::setUserActions(actions);
 
   save::OptionsInput input{fuzz::workFolder() + "dest.ico", 16, 16, 3};

@@ -8,6 +8,7 @@
 
 #include "icon/advanced_icon.h"
 #include "module_driver.h"
+#include "open/form_select.h"
 #include "platform/files.h"
 #include "platform/scripted.h"
 #include "sdk/selectors.h"
@@ -16,13 +17,14 @@ namespace {
 
 using namespace icofmt;
 using platform::scripted::UserAction;
+namespace controls = open::select_controls;
 
 constexpr std::uint32_t kPicksMax = 3;
 
 void openPicking(const std::string& path, int pick) {
   fuzz::freshOperation();
   platform::scripted::setUserActions(
-      {{UserAction::Kind::Select, "ComboBox1", pick}, {UserAction::Kind::Click, "Button1", -1}});
+      {{UserAction::Kind::Select, controls::kImageList, pick}, {UserAction::Kind::Click, controls::kOk, -1}});
   sdk::FSSpec spec = fuzz::specOf(path);
   sdk::FormatRecord block{};
   block.fileSpec = &spec;

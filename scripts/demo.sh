@@ -19,7 +19,7 @@ find build/linux build/win32 build/win64 -maxdepth 4 -type f \
      -o -name 'icohost' -o -name 'test_*' \) -not -path '*/_deps/*' -not -path '*/CMakeFiles/*' | sort
 
 icohost=build/linux/src/host/icohost
-carried=build/linux/src/delegate/icodelegate.so
+carried=build/linux/src/carried/icocarried.so
 sample=samples/ring.png
 out=build/linux/demo
 rm -rf "$out" && mkdir -p "$out"

@@ -54,8 +54,8 @@ inline constexpr int32_t kHostImageSideMax = 256;
 inline constexpr int32_t kHostPlanesMax = 16;
 
 // The most bytes read back from a file the module saves through: the
-// delegate's PNG of at most 256 x 256 pixels, a document title, and the
-// destination icon file that new images are merged into.
+// carried module's PNG of at most 256 x 256 pixels, a document title, and
+// the destination icon file that new images are merged into.
 inline constexpr uint64_t kSavePngMax = 16ull << 20;
 inline constexpr uint64_t kTitleMax = 32767;
 inline constexpr uint64_t kDestinationFileMax = 256ull << 20;

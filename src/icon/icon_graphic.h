@@ -7,7 +7,7 @@
 #include <memory>
 #include <span>
 
-#include "icon/helpers.h"
+#include "icon/numbers_rects_paths.h"
 
 namespace icofmt {
 

@@ -171,8 +171,6 @@ platform::Control& TFormOptSave::control(const char* name) {
   return *c;
 }
 
-std::string smallerSizeControl(int32_t side) { return "ChkSize" + std::to_string(side); }
-
 std::string formatText(int32_t width, int32_t height, int depth) {
   return std::to_string(width) + "x" + std::to_string(height) + "x" + std::to_string(depth) + "bpp";
 }

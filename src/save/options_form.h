@@ -42,8 +42,9 @@ int depthOfItem(int item);
 // The item of a depth, or -1 for a depth without one.
 int itemOfDepth(int depth);
 // The check box of a side of kSmallerSizes under "Also save smaller sizes":
-// "ChkSize16".
-std::string smallerSizeControl(std::int32_t side);
+// "ChkSize16". Inline so that the reference host names it without linking
+// the save code.
+inline std::string smallerSizeControl(std::int32_t side) { return "ChkSize" + std::to_string(side); }
 // The format line: "32x32x8bpp".
 std::string formatText(std::int32_t width, std::int32_t height, int depth);
 

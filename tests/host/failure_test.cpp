@@ -10,6 +10,7 @@
 
 #include "host_fixture.h"
 #include "icon/advanced_icon.h"
+#include "open/form_select.h"
 #include "support/failing_allocator.h"
 
 namespace icofmt::test {
@@ -51,8 +52,8 @@ class FailureTest : public HostTest {
   }
 
   void open() {
-    platform::scripted::setUserActions(
-        {{UserAction::Kind::Select, "ComboBox1", 1}, {UserAction::Kind::Click, "Button1", -1}});
+    platform::scripted::setUserActions({{UserAction::Kind::Select, open::select_controls::kImageList, 1},
+                                        {UserAction::Kind::Click, open::select_controls::kOk, -1}});
     if (step(sdk::formatSelectorReadPrepare) != 0 || step(sdk::formatSelectorReadStart) != 0) return;
     step(sdk::formatSelectorReadContinue);
     step(sdk::formatSelectorReadFinish);

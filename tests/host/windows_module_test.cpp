@@ -228,16 +228,16 @@ void checkModule(const char* variable, const char* preset, std::uint16_t machine
   EXPECT_EQ(pipl->size(), 268u);
   EXPECT_EQ(*pipl, expectedPipl(entryKey));
 
-  auto carried = module.resource("", 10, "RESDLL", 0, 0);
-  ASSERT_TRUE(carried.has_value()) << "no RCDATA RESDLL";
-  PeImage delegate(*carried);
-  ASSERT_TRUE(delegate.valid());
-  EXPECT_EQ(delegate.machine(), machine);
-  EXPECT_EQ(delegate.isPe32Plus(), pe32Plus);
-  EXPECT_TRUE(delegate.isDll());
-  auto names = delegate.exports();
+  auto carriedBytes = module.resource("", 10, "RESDLL", 0, 0);
+  ASSERT_TRUE(carriedBytes.has_value()) << "no RCDATA RESDLL";
+  PeImage carried(*carriedBytes);
+  ASSERT_TRUE(carried.valid());
+  EXPECT_EQ(carried.machine(), machine);
+  EXPECT_EQ(carried.isPe32Plus(), pe32Plus);
+  EXPECT_TRUE(carried.isDll());
+  auto names = carried.exports();
   EXPECT_NE(std::find(names.begin(), names.end(), "ENTRYPOINT1"), names.end());
-  expectSystemImports(delegate, "the carried module");
+  expectSystemImports(carried, "the carried module");
 
   // The reference host beside the module runs on users' machines too.
   const std::string host = path.substr(0, path.rfind('/') + 1) + "icohost.exe";

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "delegate/png_pipl.h"
+#include "carried/png_pipl.h"
 #include "platform/modules.h"
 #include "resources/pipl_bytes.h"
 #include "sdk/format_record.h"

@@ -41,7 +41,7 @@ class HostStrictness : public ::testing::Test {
 };
 
 TEST_F(HostStrictness, BlocksHandedOverWithinStartAreMoved) {
-  delegate::Document doc;
+  carried::Document doc;
   ASSERT_EQ(host.open(file, doc), 0);
   ASSERT_EQ(doc.pixels.size(), 24u);
   for (std::size_t i = 0; i < doc.pixels.size(); ++i) EXPECT_EQ(doc.pixels[i], i + 1);
@@ -53,7 +53,7 @@ TEST_F(HostStrictness, BlocksHandedOverWithinStartAreMoved) {
 
 TEST_F(HostStrictness, TheTitleIsThePathUnlessSetAndItsHandleHoldsNothingMore) {
   setenv("ICOFMT_HARNESS", "title", 1);
-  delegate::Document doc;
+  carried::Document doc;
   host.open(file, doc);
   const std::string absolute = std::filesystem::absolute(file).string();
   EXPECT_EQ(seen<std::int32_t>("harnessTitleSize"), static_cast<std::int32_t>(absolute.size()));
@@ -67,7 +67,7 @@ TEST_F(HostStrictness, TheTitleIsThePathUnlessSetAndItsHandleHoldsNothingMore) {
 }
 
 TEST_F(HostStrictness, EveryPrepareOffersMaxDataAfreshAndNoFileBeforeTheWrite) {
-  delegate::Document doc;
+  carried::Document doc;
   host.open(file, doc);  // the module lowers maxData to 0 at ReadPrepare
   host.open(file, doc);
   EXPECT_GT(seen<std::int32_t>("harnessMaxData"), 0);
@@ -82,7 +82,7 @@ TEST_F(HostStrictness, DisposingAHandleTwiceStopsTheHost) {
   setenv("ICOFMT_HARNESS", "dispose-twice", 1);
   EXPECT_EXIT(
       {
-        delegate::Document doc;
+        carried::Document doc;
         host.open(file, doc);
       },
       ::testing::ExitedWithCode(1), "a handle the host does not hold");
@@ -91,8 +91,8 @@ TEST_F(HostStrictness, DisposingAHandleTwiceStopsTheHost) {
 TEST(DocumentIo, ABitmapDocumentShowsThePictureAsSeenOverWhite) {
   // The ring is drawn in light and dark colours over transparent pixels that
   // hide dark colour: black only on the ring, and on all of it.
-  const delegate::Document rgb = icohost::readPngDocument(ICOFMT_RING_PNG, std::nullopt);
-  const delegate::Document doc = icohost::readPngDocument(ICOFMT_RING_PNG, delegate::kModeBitmap);
+  const carried::Document rgb = icohost::readPngDocument(ICOFMT_RING_PNG, std::nullopt);
+  const carried::Document doc = icohost::readPngDocument(ICOFMT_RING_PNG, carried::kModeBitmap);
   ASSERT_GE(rgb.effectiveAlphaPlane(), 0);
   int quadrants[4] = {};
   for (int y = 0; y < doc.height; ++y)

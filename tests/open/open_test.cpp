@@ -21,6 +21,7 @@ namespace {
 using icotest::Bytes;
 using icotest::EntrySpec;
 using Action = platform::scripted::UserAction;
+namespace controls = select_controls;
 
 EntrySpec entry(const icotest::Picture& p) {
   return {p.block(), static_cast<uint8_t>(p.w), static_cast<uint8_t>(p.h), 0, 0, 1, p.bpp};
@@ -52,7 +53,7 @@ TEST_F(OpenTest, TheFormListsEveryImageAndOpensTheOneChosen) {
   std::vector<platform::Form> seen;
   platform::scripted::setInspector([&](platform::Form& f) { seen.push_back(f); });
   platform::scripted::setUserActions(
-      {{Action::Kind::Select, "ComboBox1", 2}, {Action::Kind::Click, "Button1", -1}});
+      {{Action::Kind::Select, controls::kImageList, 2}, {Action::Kind::Click, controls::kOk, -1}});
 
   PreparedOpen r = prepareOpen(icon, folder());
   ASSERT_EQ(r.outcome, PreparedOpen::Outcome::Exported);
@@ -65,22 +66,22 @@ TEST_F(OpenTest, TheFormListsEveryImageAndOpensTheOneChosen) {
   platform::Form& f = seen[0];
   EXPECT_EQ(f.caption, "Select dialog of ICO (Windows Icon)");
   EXPECT_EQ(f.find("Label1")->caption, icon);
-  EXPECT_EQ(f.find("Label2")->caption, "3 subicons");
-  const platform::Control& combo = *f.find("ComboBox1");
+  EXPECT_EQ(f.find(controls::kImageCount)->caption, "3 subicons");
+  const platform::Control& combo = *f.find(controls::kImageList);
   EXPECT_EQ(combo.items, (std::vector<std::string>{"1. 16x16, 16 colors", "2. 32x32, 32 bpp",
                                                    "3. 256x256, 32 bpp, packed"}));
   EXPECT_EQ(combo.itemIndex, 0);
-  EXPECT_EQ(f.find("Image1")->picture.width, 16);
+  EXPECT_EQ(f.find(controls::kPreview)->picture.width, 16);
   EXPECT_EQ(f.frames, (std::vector<platform::Rect>{{6, 37, 136, 167}}));
   // The cancel button exists for Escape alone; Enter presses nothing.
-  const platform::Control& cancel = *f.find("Button2");
+  const platform::Control& cancel = *f.find(controls::kCancel);
   EXPECT_TRUE(cancel.isCancel);
   EXPECT_GE(cancel.left, f.width);
   for (const auto& c : f.controls) EXPECT_FALSE(c.isDefault) << c.name;
-  const char* tabs[] = {"ComboBox1", "Button1", "CheckBox1", "Button2"};
+  const char* tabs[] = {controls::kImageList, controls::kOk, controls::kStretch, controls::kCancel};
   for (int i = 0; i < 4; ++i) EXPECT_EQ(f.find(tabs[i])->tabOrder, i) << tabs[i];
   // After the selection the third image is previewed.
-  EXPECT_EQ(seen[1].find("Image1")->picture.width, 256);
+  EXPECT_EQ(seen[1].find(controls::kPreview)->picture.width, 256);
 }
 
 TEST_F(OpenTest, OkWithoutChangeOpensTheFirstAndEscapeOpensNothing) {
@@ -93,7 +94,7 @@ TEST_F(OpenTest, OkWithoutChangeOpensTheFirstAndEscapeOpensNothing) {
 
   // The file left by the first open is no excuse for the second.
   platform::scripted::setUserActions(
-      {{Action::Kind::Select, "ComboBox1", 1}, {Action::Kind::Escape, "", -1}});
+      {{Action::Kind::Select, controls::kImageList, 1}, {Action::Kind::Escape, "", -1}});
   PreparedOpen cancelled = prepareOpen(icon, folder());
   EXPECT_EQ(cancelled.outcome, PreparedOpen::Outcome::Cancelled);
   EXPECT_FALSE(platform::fileExists(cancelled.tempPngPath));
@@ -240,9 +241,9 @@ TEST_F(OpenTest, PreviewIsCentredAtItsSizeOnlyWithStretchOffAndWhenItFits) {
                                                 entry({48, 20, 24, false}),
                                                 {icotest::pngBlock(256, 256), 0, 0, 0, 0, 1, 32}}));
   TFormSelect form(icon, listSubImages(icon));
-  platform::Control& image = *form.form().find("Image1");
-  platform::Control& stretch = *form.form().find("CheckBox1");
-  platform::Control& combo = *form.form().find("ComboBox1");
+  platform::Control& image = *form.form().find(controls::kPreview);
+  platform::Control& stretch = *form.form().find(controls::kStretch);
+  platform::Control& combo = *form.form().find(controls::kImageList);
   struct Case {
     int item;
     bool stretch;

@@ -11,6 +11,7 @@ using namespace icofmt;
 using namespace icofmt::save;
 using namespace savetest;
 using Action = platform::scripted::UserAction;
+namespace controls = options_controls;
 
 namespace {
 
@@ -72,9 +73,9 @@ TEST(OptionsForm, PreselectsTheProposedDepthAndPngFor256Squares) {
     SCOPED_TRACE(c.format);
     const FormRun run = show({"C:\\icons\\a.ico", c.w, c.h, c.mode}, c.proposed, {}, {});
     ASSERT_EQ(run.answer, OptionsAnswer::Ok);
-    EXPECT_EQ(in(run, "CB2").itemIndex, c.item);
-    EXPECT_EQ(in(run, "ChkB2").checked, c.png);
-    EXPECT_EQ(in(run, "Label2").caption, c.format);
+    EXPECT_EQ(in(run, controls::kDepth).itemIndex, c.item);
+    EXPECT_EQ(in(run, controls::kPngCompression).checked, c.png);
+    EXPECT_EQ(in(run, controls::kFormat).caption, c.format);
     EXPECT_EQ(in(run, "Label4").caption, "C:\\icons\\a.ico");
     EXPECT_EQ(run.choices.depth, depthOfItem(c.item));
     EXPECT_EQ(run.choices.pngCompression, c.png);
@@ -84,18 +85,19 @@ TEST(OptionsForm, PreselectsTheProposedDepthAndPngFor256Squares) {
 }
 
 TEST(OptionsForm, AutoNeverStaysSelectedAndNoSelectionMeansAutomatic) {
-  FormRun run = show({"a.ico", 32, 32, 2}, 8, {}, {{Action::Kind::Select, "CB2", 0}});
-  EXPECT_EQ(in(run, "CB2").itemIndex, 3);
+  FormRun run = show({"a.ico", 32, 32, 2}, 8, {}, {{Action::Kind::Select, controls::kDepth, 0}});
+  EXPECT_EQ(in(run, controls::kDepth).itemIndex, 3);
   EXPECT_EQ(run.choices.depth, 8);
-  run = show({"a.ico", 32, 32, 2}, 8, {},
-             {{Action::Kind::Select, "CB2", 4}, {Action::Kind::Uncheck, "ChkB3", -1}});
-  EXPECT_EQ(in(run, "Label2").caption, "32x32x24bpp");
+  run = show(
+      {"a.ico", 32, 32, 2}, 8, {},
+      {{Action::Kind::Select, controls::kDepth, 4}, {Action::Kind::Uncheck, controls::kReplaceExact, -1}});
+  EXPECT_EQ(in(run, controls::kFormat).caption, "32x32x24bpp");
   EXPECT_EQ(run.choices.depth, 24);
   EXPECT_EQ(run.choices.mergeMode, kMergeAdd);
-  run = show({"a.ico", 32, 32, 3}, 0, {}, {{Action::Kind::Select, "CB2", 0}});
-  EXPECT_EQ(in(run, "CB2").itemIndex, 5);
+  run = show({"a.ico", 32, 32, 3}, 0, {}, {{Action::Kind::Select, controls::kDepth, 0}});
+  EXPECT_EQ(in(run, controls::kDepth).itemIndex, 5);
   run = show({"a.ico", 32, 32, 3}, 0, {}, {});
-  EXPECT_EQ(in(run, "CB2").itemIndex, -1);
+  EXPECT_EQ(in(run, controls::kDepth).itemIndex, -1);
   EXPECT_EQ(run.choices.depth, 0);
 }
 
@@ -133,31 +135,34 @@ TEST(OptionsForm, SmallerSizesOfferSidesBelowThePictureAndKeepTheChoice) {
 TEST(OptionsForm, DeletionsCountOnCancelAndTheLastImageAlwaysStays) {
   const Bytes three = threeImages();
   // Delete the first image, then cancel.
-  FormRun run = show({"a.ico", 32, 32, 3}, 32, three,
-                     {{Action::Kind::CheckItem, "ChkLB1", 0}, {Action::Kind::Click, "B_Delete", -1}}, false);
+  FormRun run =
+      show({"a.ico", 32, 32, 3}, 32, three,
+           {{Action::Kind::CheckItem, controls::kImageList, 0}, {Action::Kind::Click, controls::kDelete, -1}},
+           false);
   EXPECT_EQ(run.answer, OptionsAnswer::Cancelled);
   EXPECT_EQ(formatsOf(run.destination), (std::vector<Format>{{32, 32, 8}, {48, 48, 32}}));
   ASSERT_EQ(platform::scripted::messageBoxes().size(), 1u);
   EXPECT_EQ(platform::scripted::messageBoxes()[0].text, "Do you really want to delete checked images?");
   EXPECT_EQ(platform::scripted::messageBoxes()[0].buttons, platform::MessageButtons::YesNo);
   EXPECT_EQ(platform::scripted::messageBoxes()[0].icon, platform::MessageIcon::Question);
-  EXPECT_EQ(in(run, "Label5").caption, "2 subicons in destination file");
-  EXPECT_EQ(in(run, "ChkLB1").items.size(), 2u);
+  EXPECT_EQ(in(run, controls::kImageCount).caption, "2 subicons in destination file");
+  EXPECT_EQ(in(run, controls::kImageList).items.size(), 2u);
 
   // Every image checked: all but the last go, and Delete is then disabled.
   run = show({"a.ico", 32, 32, 3}, 32, three,
-             {{Action::Kind::CheckItem, "ChkLB1", 0},
-              {Action::Kind::CheckItem, "ChkLB1", 1},
-              {Action::Kind::CheckItem, "ChkLB1", 2},
-              {Action::Kind::Click, "B_Delete", -1}});
+             {{Action::Kind::CheckItem, controls::kImageList, 0},
+              {Action::Kind::CheckItem, controls::kImageList, 1},
+              {Action::Kind::CheckItem, controls::kImageList, 2},
+              {Action::Kind::Click, controls::kDelete, -1}});
   EXPECT_EQ(run.answer, OptionsAnswer::Ok);
   EXPECT_EQ(formatsOf(run.destination), (std::vector<Format>{{48, 48, 32}}));
-  EXPECT_FALSE(in(run, "B_Delete").enabled);
+  EXPECT_FALSE(in(run, controls::kDelete).enabled);
 
   // Answering No deletes nothing; cancelling then writes the destination unchanged.
-  run = show({"a.ico", 32, 32, 3}, 32, three,
-             {{Action::Kind::CheckItem, "ChkLB1", 1}, {Action::Kind::Click, "B_Delete", -1}}, false,
-             {platform::MessageAnswer::No});
+  run =
+      show({"a.ico", 32, 32, 3}, 32, three,
+           {{Action::Kind::CheckItem, controls::kImageList, 1}, {Action::Kind::Click, controls::kDelete, -1}},
+           false, {platform::MessageAnswer::No});
   EXPECT_EQ(run.destination, three);
   EXPECT_EQ(run.answer, OptionsAnswer::Cancelled);
 }
@@ -165,10 +170,10 @@ TEST(OptionsForm, DeletionsCountOnCancelAndTheLastImageAlwaysStays) {
 TEST(OptionsForm, EmptyDestinationListsNothingAndCancelIsAnError) {
   const FormRun run = show({"new.ico", 32, 32, 3}, 32, {}, {}, false);
   EXPECT_EQ(run.answer, OptionsAnswer::CancelledNewFile);
-  EXPECT_EQ(in(run, "Label5").caption, "0 subicons in destination file");
-  EXPECT_FALSE(in(run, "B_Delete").enabled);
-  EXPECT_TRUE(in(run, "Im").picture.empty());
-  EXPECT_TRUE(in(run, "ChkLB1").items.empty());
+  EXPECT_EQ(in(run, controls::kImageCount).caption, "0 subicons in destination file");
+  EXPECT_FALSE(in(run, controls::kDelete).enabled);
+  EXPECT_TRUE(in(run, controls::kPreview).picture.empty());
+  EXPECT_TRUE(in(run, controls::kImageList).items.empty());
 }
 
 TEST(OptionsForm, ListsAndPreviewsTheDestinationAndSwitchesLayout) {
@@ -186,18 +191,20 @@ TEST(OptionsForm, ListsAndPreviewsTheDestinationAndSwitchesLayout) {
     icon = out.Bytes();
   }
   entries[1].block = rawBlocks(icon)[0];
-  const FormRun run = show({"a.ico", 32, 32, 3}, 32, icotest::iconFile(entries),
-                           {{Action::Kind::Click, "ChkB1", -1}, {Action::Kind::Select, "ChkLB1", 1}});
-  EXPECT_EQ(in(run, "ChkLB1").items, (std::vector<std::string>{"16x16, 16 colors", "24x24, 32 bpp"}));
-  EXPECT_EQ(in(run, "Label5").caption, "2 subicons in destination file");
-  EXPECT_TRUE(in(run, "B_Delete").enabled);
+  const FormRun run =
+      show({"a.ico", 32, 32, 3}, 32, icotest::iconFile(entries),
+           {{Action::Kind::Click, controls::kAdvanced, -1}, {Action::Kind::Select, controls::kImageList, 1}});
+  EXPECT_EQ(in(run, controls::kImageList).items,
+            (std::vector<std::string>{"16x16, 16 colors", "24x24, 32 bpp"}));
+  EXPECT_EQ(in(run, controls::kImageCount).caption, "2 subicons in destination file");
+  EXPECT_TRUE(in(run, controls::kDelete).enabled);
   EXPECT_EQ(run.seen.height, kOptionsHeightExpanded);
-  EXPECT_EQ(in(run, "B_Ok").top, 212);
-  EXPECT_EQ(in(run, "btAbout").top, 211);
+  EXPECT_EQ(in(run, controls::kOk).top, 212);
+  EXPECT_EQ(in(run, controls::kAbout).top, 211);
   EXPECT_EQ(in(run, "Label10").caption, "Also save smaller sizes :");
-  EXPECT_EQ(in(run, "ChkSize128").caption, "128x128");
+  EXPECT_EQ(in(run, smallerSizeControl(128).c_str()).caption, "128x128");
   EXPECT_EQ(run.seen.frames, (std::vector<platform::Rect>{{7, 103, 137, 233}}));
-  const platform::Picture& p = in(run, "Im").picture;
+  const platform::Picture& p = in(run, controls::kPreview).picture;
   ASSERT_EQ(p.width, 24);
   ASSERT_EQ(p.height, 24);
   const uint32_t face = platform::faceColour();

@@ -31,6 +31,8 @@ using platform::Form;
 using platform::ModalResult;
 namespace scripted = platform::scripted;
 using Action = scripted::UserAction;
+namespace select_form = open::select_controls;
+namespace options_form = save::options_controls;
 
 namespace {
 
@@ -290,28 +292,30 @@ void selectionForm(const std::string& icon, const std::string& shots) {
     // Escape reaches the cancel button that lies outside the form.
     open::TFormSelect select(icon, descriptions);
     Inspection seen{select.form().caption, {{0, shots + "/select.png"}}};
-    ModalResult r = drive({{Action::Kind::Select, "ComboBox1", 2}, {Action::Kind::Escape, "", -1}}, seen,
-                          [&] { return select.ShowModal(); });
+    ModalResult r =
+        drive({{Action::Kind::Select, select_form::kImageList, 2}, {Action::Kind::Escape, "", -1}}, seen,
+              [&] { return select.ShowModal(); });
     WCHECK(r == ModalResult::Cancel && select.chosenIndex() == 0, "Escape: result %d, chosen %d",
            static_cast<int>(r), select.chosenIndex());
     WCHECK(seen.tools == 3, "selection form: %d tool tips, 3 expected", seen.tools);
-    WCHECK(!seen.focus.empty() && seen.focus[0] == "ComboBox1", "selection form: focus starts on \"%s\"",
-           seen.focus.empty() ? "" : seen.focus[0].c_str());
+    WCHECK(!seen.focus.empty() && seen.focus[0] == select_form::kImageList,
+           "selection form: focus starts on \"%s\"", seen.focus.empty() ? "" : seen.focus[0].c_str());
   }
   {
     open::TFormSelect select(icon, descriptions);
     Inspection seen{select.form().caption, {}};
-    ModalResult r = drive({{Action::Kind::Select, "ComboBox1", 1}, {Action::Kind::Click, "Button2", -1}},
-                          seen, [&] { return select.ShowModal(); });
+    ModalResult r = drive(
+        {{Action::Kind::Select, select_form::kImageList, 1}, {Action::Kind::Click, select_form::kCancel, -1}},
+        seen, [&] { return select.ShowModal(); });
     WCHECK(r == ModalResult::Cancel, "Button2: result %d", static_cast<int>(r));
   }
   {
     // Unticking Stretch moves the preview; the window follows the model.
     open::TFormSelect select(icon, descriptions);
     Inspection seen{select.form().caption, {}};
-    ModalResult r = drive({{Action::Kind::Uncheck, "CheckBox1", -1},
-                           {Action::Kind::Select, "ComboBox1", 0},
-                           {Action::Kind::Click, "Button1", -1}},
+    ModalResult r = drive({{Action::Kind::Uncheck, select_form::kStretch, -1},
+                           {Action::Kind::Select, select_form::kImageList, 0},
+                           {Action::Kind::Click, select_form::kOk, -1}},
                           seen, [&] { return select.ShowModal(); });
     WCHECK(r == ModalResult::Ok && select.chosenIndex() == 0, "Ok: result %d, chosen %d", static_cast<int>(r),
            select.chosenIndex());
@@ -336,12 +340,12 @@ void optionsForm(const std::string& icon, const std::string& shots) {
   // Each action's result is inspected before the next: Advanced on, the
   // depth with the longest name, a line ticked and deleted, Advanced off,
   // the about box and back.
-  ModalResult r = drive({{Action::Kind::Click, "ChkB1", -1},
-                         {Action::Kind::Select, "CB2", 4},
-                         {Action::Kind::CheckItem, "ChkLB1", 1},
-                         {Action::Kind::Click, "B_Delete", -1},
-                         {Action::Kind::Click, "ChkB1", -1},
-                         {Action::Kind::Click, "btAbout", -1},
+  ModalResult r = drive({{Action::Kind::Click, options_form::kAdvanced, -1},
+                         {Action::Kind::Select, options_form::kDepth, 4},
+                         {Action::Kind::CheckItem, options_form::kImageList, 1},
+                         {Action::Kind::Click, options_form::kDelete, -1},
+                         {Action::Kind::Click, options_form::kAdvanced, -1},
+                         {Action::Kind::Click, options_form::kAbout, -1},
                          {Action::Kind::Escape, "", -1},
                          {Action::Kind::Escape, "", -1}},
                         seen, [&] {
@@ -361,7 +365,9 @@ void optionsForm(const std::string& icon, const std::string& shots) {
          "the deletion was not confirmed with a question");
   // Compact, the focus starts on the first tab stop in sight; a click keeps
   // it; back from the confirmation and the about box it is where it was.
-  const std::vector<std::string> focus{"B_Ok", "ChkB1", "ChkB1", "ChkLB1", "B_Delete", "ChkB1", "btAbout"};
+  const std::vector<std::string> focus{
+      options_form::kOk,     options_form::kAdvanced, options_form::kAdvanced, options_form::kImageList,
+      options_form::kDelete, options_form::kAdvanced, options_form::kAbout};
   WCHECK(seen.focus == focus, "options form: the focus went otherwise");
 }
 

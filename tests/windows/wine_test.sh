@@ -123,7 +123,7 @@ PY
 
   # The carried module alone shows "PNG Options" to the user; inside the
   # module (above) its hook confirms the form before the user can see it.
-  wine_run "$icohost" save "$src/samples/ring.png" "$work/carried.png" --module "$win/src/delegate/icodelegate.dll" \
+  wine_run "$icohost" save "$src/samples/ring.png" "$work/carried.png" --module "$win/src/carried/icocarried.dll" \
     2>"$work/carried.err" || failed "the carried module alone: $(cat "$work/carried.err")"
   grep -q 'answered the form "PNG Options"' "$work/carried.err" || failed "the carried module shows no PNG Options"
 

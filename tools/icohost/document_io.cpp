@@ -12,11 +12,11 @@ namespace icofmt::icohost {
 
 namespace {
 
-using delegate::Document;
+using carried::Document;
 
 void rgbaAt(const Document& doc, int x, int y, std::uint8_t rgba[4]) {
   const std::uint8_t* row = doc.pixels.data() + doc.rowBytes() * static_cast<std::size_t>(y);
-  if (doc.mode == delegate::kModeBitmap) {
+  if (doc.mode == carried::kModeBitmap) {
     std::uint8_t v = (row[x >> 3] & (0x80 >> (x & 7))) ? 0 : 255;
     rgba[0] = rgba[1] = rgba[2] = v;
     rgba[3] = 255;
@@ -25,12 +25,12 @@ void rgbaAt(const Document& doc, int x, int y, std::uint8_t rgba[4]) {
   const std::uint8_t* s = row + static_cast<std::size_t>(x) * static_cast<std::size_t>(doc.planes);
   const int alpha = doc.effectiveAlphaPlane();
   rgba[3] = alpha >= 0 ? s[alpha] : 255;
-  if (doc.mode == delegate::kModeIndexed) {
+  if (doc.mode == carried::kModeIndexed) {
     rgba[0] = doc.red[s[0]];
     rgba[1] = doc.green[s[0]];
     rgba[2] = doc.blue[s[0]];
     if (s[0] == doc.transparentIndex) rgba[3] = 0;
-  } else if (doc.mode == delegate::kModeGray) {
+  } else if (doc.mode == carried::kModeGray) {
     rgba[0] = rgba[1] = rgba[2] = s[0];
   } else {
     rgba[0] = s[0];
@@ -40,7 +40,7 @@ void rgbaAt(const Document& doc, int x, int y, std::uint8_t rgba[4]) {
 }
 
 bool hasTransparency(const Document& doc) {
-  return doc.effectiveAlphaPlane() >= 0 || (doc.mode == delegate::kModeIndexed && doc.transparentIndex >= 0);
+  return doc.effectiveAlphaPlane() >= 0 || (doc.mode == carried::kModeIndexed && doc.transparentIndex >= 0);
 }
 
 std::uint8_t luminance(const std::uint8_t rgba[4]) {
@@ -53,7 +53,7 @@ std::uint8_t luminance(const std::uint8_t rgba[4]) {
 // diffusion, as their default), so that light parts of a picture stay visible.
 Document toBitmap(const Document& src) {
   Document doc;
-  doc.mode = delegate::kModeBitmap;
+  doc.mode = carried::kModeBitmap;
   doc.width = src.width;
   doc.height = src.height;
   doc.planes = 1;
@@ -85,13 +85,13 @@ Document toBitmap(const Document& src) {
 
 Document convert(const Document& src, int mode) {
   if (src.mode == mode) return src;
-  if (mode == delegate::kModeBitmap) return toBitmap(src);
+  if (mode == carried::kModeBitmap) return toBitmap(src);
   Document doc;
   doc.mode = mode;
   doc.width = src.width;
   doc.height = src.height;
-  const bool alpha = hasTransparency(src) && mode != delegate::kModeBitmap && mode != delegate::kModeIndexed;
-  doc.planes = mode == delegate::kModeBitmap || mode == delegate::kModeIndexed
+  const bool alpha = hasTransparency(src) && mode != carried::kModeBitmap && mode != carried::kModeIndexed;
+  doc.planes = mode == carried::kModeBitmap || mode == carried::kModeIndexed
                    ? 1
                    : doc.colourPlanes() + (alpha ? 1 : 0);
   doc.alphaPlane = alpha ? doc.colourPlanes() : -1;
@@ -104,11 +104,11 @@ Document convert(const Document& src, int mode) {
       rgbaAt(src, x, y, rgba);
       std::uint8_t* d = row + static_cast<std::size_t>(x) * static_cast<std::size_t>(doc.planes);
       switch (mode) {
-        case delegate::kModeGray:
+        case carried::kModeGray:
           d[0] = luminance(rgba);
           if (alpha) d[1] = rgba[3];
           break;
-        case delegate::kModeRgb:
+        case carried::kModeRgb:
           std::copy(rgba, rgba + (alpha ? 4 : 3), d);
           break;
         default: {
@@ -123,7 +123,7 @@ Document convert(const Document& src, int mode) {
       }
     }
   }
-  if (mode == delegate::kModeIndexed) {
+  if (mode == carried::kModeIndexed) {
     for (const auto& [key, index] : palette) {
       if (key == 0xFF000000u) {
         doc.transparentIndex = index;
@@ -145,7 +145,7 @@ Document readPngDocument(const std::string& path, std::optional<int> forcedMode)
   if (!bytes) throw HostError("cannot read " + path);
   PngImage png;
   png.LoadFromMemory(*bytes);
-  Document doc = delegate::documentFromPng(png, delegate::kAllModes, true);
+  Document doc = carried::documentFromPng(png, carried::kAllModes, true);
   return forcedMode ? convert(doc, *forcedMode) : doc;
 }
 
@@ -164,7 +164,7 @@ Document fitDocument(const Document& doc, int maxWidth, int maxHeight, std::opti
   const RgbaPicture scaled = ResampleRgba(picture, width, height);
 
   Document out;
-  out.mode = delegate::kModeRgb;
+  out.mode = carried::kModeRgb;
   out.width = width;
   out.height = height;
   const bool alpha = hasTransparency(doc);
@@ -179,7 +179,7 @@ Document fitDocument(const Document& doc, int maxWidth, int maxHeight, std::opti
 }
 
 void writePngDocument(const Document& doc, const std::string& path) {
-  std::vector<std::uint8_t> bytes = delegate::pngFromDocument(doc).Encode();
+  std::vector<std::uint8_t> bytes = carried::pngFromDocument(doc).Encode();
   const std::string temporary = path + ".icohost-tmp";
   if (!platform::writeWholeFile(temporary, bytes)) {
     platform::deleteFile(temporary);

@@ -14,9 +14,11 @@
 #include "document_io.h"
 #include "inspect.h"
 #include "module_host.h"
+#include "open/form_select.h"
 #include "options.h"
 #include "platform/folders.h"
 #include "platform/scripted.h"
+#include "save/options_form.h"
 #include "sdk/pipl_keys.h"
 
 namespace icofmt::icohost {
@@ -35,16 +37,20 @@ std::string defaultModule() {
 void scriptAnswers(const Options& o, const std::vector<int>& sides) {
   if (o.interactive) return;
   using Action = platform::scripted::UserAction;
+  namespace select_form = open::select_controls;
+  namespace options_form = save::options_controls;
   std::vector<Action> actions;
-  if (o.pick) actions.push_back({Action::Kind::Select, "ComboBox1", *o.pick - 1});
+  if (o.pick) actions.push_back({Action::Kind::Select, select_form::kImageList, *o.pick - 1});
   if (!o.deletions.empty()) {
-    for (int n : o.deletions) actions.push_back({Action::Kind::CheckItem, "ChkLB1", n - 1});
-    actions.push_back({Action::Kind::Click, "B_Delete", -1});
+    for (int n : o.deletions) actions.push_back({Action::Kind::CheckItem, options_form::kImageList, n - 1});
+    actions.push_back({Action::Kind::Click, options_form::kDelete, -1});
   }
-  if (o.depthItem) actions.push_back({Action::Kind::Select, "CB2", *o.depthItem});
-  if (o.add) actions.push_back({Action::Kind::Uncheck, "ChkB3", -1});
-  if (o.png) actions.push_back({*o.png ? Action::Kind::Check : Action::Kind::Uncheck, "ChkB2", -1});
-  for (int side : sides) actions.push_back({Action::Kind::Check, "ChkSize" + std::to_string(side), -1});
+  if (o.depthItem) actions.push_back({Action::Kind::Select, options_form::kDepth, *o.depthItem});
+  if (o.add) actions.push_back({Action::Kind::Uncheck, options_form::kReplaceExact, -1});
+  if (o.png)
+    actions.push_back(
+        {*o.png ? Action::Kind::Check : Action::Kind::Uncheck, options_form::kPngCompression, -1});
+  for (int side : sides) actions.push_back({Action::Kind::Check, save::smallerSizeControl(side), -1});
   if (o.cancel) actions.push_back({Action::Kind::Escape, "", -1});
   platform::scripted::setUserActions(actions);
   platform::scripted::setConfirmUnscripted(true);
@@ -109,7 +115,7 @@ void checkNamedImages(const std::string& file, const std::vector<int>& numbers, 
 }
 
 // A host offers a format only for documents it declares it takes.
-bool fitsModule(const PiplInfo& p, const delegate::Document& doc, const std::string& picture) {
+bool fitsModule(const PiplInfo& p, const carried::Document& doc, const std::string& picture) {
   if (p.maxRows <= 0 || p.maxColumns <= 0 || (doc.width <= p.maxColumns && doc.height <= p.maxRows))
     return true;
   std::fprintf(
@@ -120,7 +126,7 @@ bool fitsModule(const PiplInfo& p, const delegate::Document& doc, const std::str
 
 // The form offers only sizes smaller than the picture: one as large is the
 // picture itself, a larger one is a mistake, and a shorthand takes what fits.
-std::vector<int> smallerSides(const Options& o, const delegate::Document& doc) {
+std::vector<int> smallerSides(const Options& o, const carried::Document& doc) {
   const int largest = std::max(doc.width, doc.height);
   std::vector<int> sides;
   for (int side : o.sizes) {
@@ -140,7 +146,7 @@ bool namesCursor(const std::string& file) {
 
 // A hot spot belongs to a cursor: an existing cursor file or a new file
 // named as one. It lies inside the picture.
-void checkHotSpot(const Options& o, const delegate::Document& doc) {
+void checkHotSpot(const Options& o, const carried::Document& doc) {
   if (!o.hotSpot) return;
   const std::string& file = o.files[1];
   const bool cursor = isCursor(file) || (imagesOffered(file, true) == 0 && namesCursor(file));
@@ -168,13 +174,13 @@ int run(const Options& o) {
   std::int16_t result = 0;
   if (o.command == "open") {
     scriptAnswers(o, {});
-    delegate::Document doc;
+    carried::Document doc;
     result = host.open(o.files[0], doc);
     printMessageBoxes();
     if (result == 0) writePngDocument(doc, o.output);
   } else {
     // Scaled before the mode is forced: a Bitmap picture is diffused at its final size.
-    delegate::Document doc = readPngDocument(o.files[0], o.fit ? std::nullopt : o.mode);
+    carried::Document doc = readPngDocument(o.files[0], o.fit ? std::nullopt : o.mode);
     const PiplInfo& pipl = host.pipl();
     if (o.fit)
       doc = fitDocument(doc, pipl.maxColumns > 0 ? pipl.maxColumns : doc.width,

@@ -117,7 +117,7 @@ void ModuleHost::prepareRecord(const std::string& path, const std::string& title
   r.imageHRes = r.imageVRes = 72 << 16;
   for (int i = 0; i < 16; ++i) r.planeMap[i] = static_cast<std::int16_t>(i);
   r.hostSig = sdk::kPhotoshopSignature;
-  r.hostModes = static_cast<std::int16_t>(delegate::kAllModes);
+  r.hostModes = static_cast<std::int16_t>(carried::kAllModes);
   r.hostNewHdl = newHandleProc;
   r.hostDisposeHdl = disposeHandleProc;
   r.platformData = platformData_;
@@ -161,14 +161,14 @@ void ModuleHost::moveBlock(bool intoDocument) {
     headerTaken_ = true;
   }
   const sdk::FormatRecord& r = *record_;
-  delegate::Document& doc = *document_;
+  carried::Document& doc = *document_;
   const sdk::Rect rc = r.theRect;
   if (rc.top < 0 || rc.left < 0 || rc.bottom > doc.height || rc.right > doc.width || r.loPlane < 0 ||
       r.hiPlane < r.loPlane || r.hiPlane >= doc.planes)
     throw HostError("the module described a block outside the image");
   auto* base = static_cast<std::uint8_t*>(r.data);
   const std::ptrdiff_t rowBytes = r.rowBytes, colBytes = r.colBytes, planeBytes = r.planeBytes;
-  if (doc.mode == delegate::kModeBitmap) {
+  if (doc.mode == carried::kModeBitmap) {
     for (int y = rc.top; y < rc.bottom; ++y) {
       std::uint8_t* line = base + (y - rc.top) * rowBytes;
       std::uint8_t* own = doc.pixels.data() + doc.rowBytes() * static_cast<std::size_t>(y);
@@ -214,22 +214,22 @@ sdk::OSErr ModuleHost::advanceState() {
   }
 }
 
-void ModuleHost::takeHeader(delegate::Document& doc) {
+void ModuleHost::takeHeader(carried::Document& doc) {
   const sdk::FormatRecord& r = *record_;
-  doc = delegate::Document{};
+  doc = carried::Document{};
   doc.mode = r.imageMode;
   doc.width = r.imageSize.h;
   doc.height = r.imageSize.v;
   doc.planes = r.planes;
-  const int depth = doc.mode == delegate::kModeBitmap ? 1 : 8;
-  if (doc.mode < delegate::kModeBitmap || doc.mode > delegate::kModeRgb || r.depth != depth)
+  const int depth = doc.mode == carried::kModeBitmap ? 1 : 8;
+  if (doc.mode < carried::kModeBitmap || doc.mode > carried::kModeRgb || r.depth != depth)
     throw HostError("the module delivers an image mode or depth this host does not hold");
   if (doc.width < 1 || doc.height < 1 || static_cast<unsigned>(doc.width) > limits::kPngSideMax ||
       static_cast<unsigned>(doc.height) > limits::kPngSideMax || doc.planes < doc.colourPlanes() ||
-      doc.planes > 16 || (doc.mode == delegate::kModeBitmap && doc.planes != 1))
+      doc.planes > 16 || (doc.mode == carried::kModeBitmap && doc.planes != 1))
     throw HostError("the module delivers an image size or plane count this host does not hold");
   doc.alphaPlane = r.transparencyPlane > 0 && r.transparencyPlane < doc.planes ? r.transparencyPlane : -1;
-  if (doc.mode == delegate::kModeIndexed) {
+  if (doc.mode == carried::kModeIndexed) {
     std::memcpy(doc.red.data(), r.redLUT, 256);
     std::memcpy(doc.green.data(), r.greenLUT, 256);
     std::memcpy(doc.blue.data(), r.blueLUT, 256);
@@ -240,7 +240,7 @@ void ModuleHost::takeHeader(delegate::Document& doc) {
   doc.pixels.assign(doc.rowBytes() * static_cast<std::size_t>(doc.height), 0);
 }
 
-std::int16_t ModuleHost::open(const std::string& path, delegate::Document& doc) {
+std::int16_t ModuleHost::open(const std::string& path, carried::Document& doc) {
   prepareRecord(path, std::filesystem::absolute(path).string());
   sdk::FormatRecord& r = *record_;
   r.transparencyPlane = -1;
@@ -256,7 +256,7 @@ std::int16_t ModuleHost::open(const std::string& path, delegate::Document& doc) 
     ~End() { host->endOperation(); }
   } end{this};
 
-  delegate::Document image;
+  carried::Document image;
   std::int16_t result = call(sdk::formatSelectorReadPrepare);
   if (result != 0) return result;
   // Blocks may arrive through advanceState while ReadStart runs.
@@ -326,9 +326,9 @@ std::int16_t ModuleHost::sequence(std::int16_t prepare, bool fill) {
   return result != 0 ? result : finish;
 }
 
-std::int16_t ModuleHost::save(const delegate::Document& doc, const std::string& path, bool plainSave,
+std::int16_t ModuleHost::save(const carried::Document& doc, const std::string& path, bool plainSave,
                               Destination destination) {
-  delegate::validateDocument(doc);
+  carried::validateDocument(doc);
   std::string full = std::filesystem::absolute(path).string();
   prepareRecord(path, full);
   struct End {
@@ -338,20 +338,20 @@ std::int16_t ModuleHost::save(const delegate::Document& doc, const std::string& 
   sdk::FormatRecord& r = *record_;
   r.imageMode = static_cast<std::int16_t>(doc.mode);
   r.imageSize = {static_cast<std::int16_t>(doc.height), static_cast<std::int16_t>(doc.width)};
-  r.depth = doc.mode == delegate::kModeBitmap ? 1 : 8;
+  r.depth = doc.mode == carried::kModeBitmap ? 1 : 8;
   r.planes = static_cast<std::int16_t>(doc.planes);
   std::memcpy(r.redLUT, doc.red.data(), 256);
   std::memcpy(r.greenLUT, doc.green.data(), 256);
   std::memcpy(r.blueLUT, doc.blue.data(), 256);
   // Hosts describe a Gray document's levels as a grey ramp.
-  if (doc.mode == delegate::kModeGray)
+  if (doc.mode == carried::kModeGray)
     for (int i = 0; i < 256; ++i) r.redLUT[i] = r.greenLUT[i] = r.blueLUT[i] = static_cast<std::uint8_t>(i);
-  if (doc.mode == delegate::kModeIndexed) r.lutCount = doc.lutCount >= 1 ? doc.lutCount : 256;
+  if (doc.mode == carried::kModeIndexed) r.lutCount = doc.lutCount >= 1 ? doc.lutCount : 256;
   r.transparentIndex = doc.transparentIndex >= 0 ? doc.transparentIndex : kNoTransparentIndex;
   r.transparencyPlane = doc.effectiveAlphaPlane() > 0 ? doc.effectiveAlphaPlane() : 0;
   // The module may write into the pixels it asks for only through its own
   // buffer; the host's copy stays as the caller gave it.
-  delegate::Document copy = doc;
+  carried::Document copy = doc;
   document_ = &copy;
   struct Release {
     ModuleHost* host;

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "delegate/png_document.h"
+#include "carried/png_document.h"
 #include "pipl_reader.h"
 #include "platform/modules.h"
 #include "sdk/format_record.h"
@@ -36,7 +36,7 @@ class ModuleHost {
   // Opens the file through the module: ReadPrepare, ReadStart, ReadContinue
   // until data is null, ReadFinish after a successful ReadStart. Returns the
   // module's result; doc holds the image on success.
-  std::int16_t open(const std::string& path, delegate::Document& doc);
+  std::int16_t open(const std::string& path, carried::Document& doc);
 
   // How the host reaches the destination: a new file beside it that replaces
   // it only when the module succeeded (a failed save leaves the destination as
@@ -47,7 +47,7 @@ class ModuleHost {
   // Saves the document: the options sequence unless plainSave, the estimate
   // sequence, then the write sequence. Throws HostError when the file cannot
   // be made.
-  std::int16_t save(const delegate::Document& doc, const std::string& path, bool plainSave,
+  std::int16_t save(const carried::Document& doc, const std::string& path, bool plainSave,
                     Destination destination = Destination::Replace);
 
   // The document's title, answered for the 'titl' property; by default the
@@ -87,7 +87,7 @@ class ModuleHost {
   void prepareRecord(const std::string& path, const std::string& title);
   std::int16_t call(std::int16_t selector);
   std::int16_t sequence(std::int16_t prepare, bool fill);
-  void takeHeader(delegate::Document& doc);
+  void takeHeader(carried::Document& doc);
   void endOperation();
   [[noreturn]] void fatal(const std::string& what) const;
   HostHandle& known(sdk::Handle h, const char* proc);
@@ -110,7 +110,7 @@ class ModuleHost {
   std::string blockFailure_;
   std::string reported_;
   Phase phase_ = Phase::Idle;
-  delegate::Document* document_ = nullptr;
+  carried::Document* document_ = nullptr;
   std::map<sdk::Handle, std::unique_ptr<HostHandle>> handles_;
 };
 

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "delegate/png_document.h"
+#include "carried/png_document.h"
 #include "inspect.h"
 
 namespace icofmt::icohost {
@@ -128,13 +128,13 @@ Options parse(int argc, char** argv) {
     } else if (a == "--mode" && o.command == "save") {
       const std::string m = value();
       if (m == "bitmap")
-        o.mode = delegate::kModeBitmap;
+        o.mode = carried::kModeBitmap;
       else if (m == "gray")
-        o.mode = delegate::kModeGray;
+        o.mode = carried::kModeGray;
       else if (m == "indexed")
-        o.mode = delegate::kModeIndexed;
+        o.mode = carried::kModeIndexed;
       else if (m == "rgb")
-        o.mode = delegate::kModeRgb;
+        o.mode = carried::kModeRgb;
       else
         throw Usage("--mode takes rgb, gray, indexed or bitmap");
     } else if (a == "--depth" && o.command == "save") {

@@ -1,10 +1,10 @@
-#include "icon/helpers.h"
+#include "icon/numbers_rects_paths.h"
 
 #include <gtest/gtest.h>
 
 using namespace icofmt;
 
-TEST(Helpers, RoundingGoesToTheRightNeighbour) {
+TEST(NumbersRectsPaths, RoundingGoesToTheRightNeighbour) {
   struct Case {
     double x;
     int32_t floor, ceiling, halfEven;
@@ -20,14 +20,14 @@ TEST(Helpers, RoundingGoesToTheRightNeighbour) {
   }
 }
 
-TEST(Helpers, MembershipLooksAtHighIndexInclusive) {
+TEST(NumbersRectsPaths, MembershipLooksAtHighIndexInclusive) {
   const int32_t values[] = {3, 5, 7};
   EXPECT_TRUE(IsInArray(7, values, 2));
   EXPECT_FALSE(IsInArray(7, values, 1));
   EXPECT_FALSE(IsInArray(3, values, -1));
 }
 
-TEST(Helpers, FitAspectRatioCentresAndClips) {
+TEST(NumbersRectsPaths, FitAspectRatioCentresAndClips) {
   EXPECT_EQ(FitAspectRatio(1, 1, MakeRect(0, 0, 100, 50)), MakeRect(25, 0, 75, 50));
   EXPECT_EQ(FitAspectRatio(1, 1, MakeRect(0, 0, 50, 100)), MakeRect(0, 25, 50, 75));
   // Degenerate inputs give the rectangle back.
@@ -39,11 +39,11 @@ TEST(Helpers, FitAspectRatioCentresAndClips) {
   EXPECT_EQ(FitAspectRatio(1, 4, MakeRect(0, 0, 4, 4)), MakeRect(2, 0, 2, 4));
 }
 
-TEST(Helpers, RectanglesInflateOnEverySide) {
+TEST(NumbersRectsPaths, RectanglesInflateOnEverySide) {
   EXPECT_EQ(InflateRect(MakeRect(10, 10, 20, 30), 2, -3), MakeRect(8, 13, 22, 27));
 }
 
-TEST(Helpers, PathsLoseOneTrailingSeparator) {
+TEST(NumbersRectsPaths, PathsLoseOneTrailingSeparator) {
   EXPECT_EQ(ExcludeTrailingSeparator("C:\\Temp\\"), "C:\\Temp");
   EXPECT_EQ(ExcludeTrailingSeparator("/tmp//"), "/tmp/");
   EXPECT_EQ(ExcludeTrailingSeparator("name"), "name");

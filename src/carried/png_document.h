@@ -10,7 +10,7 @@
 
 #include "pixels/png_image.h"
 
-namespace icofmt::delegate {
+namespace icofmt::carried {
 
 // Host image modes, as the host interface numbers them.
 enum DocumentMode : int { kModeBitmap = 0, kModeGray = 1, kModeIndexed = 2, kModeRgb = 3 };
@@ -63,4 +63,4 @@ PngImage pngFromDocument(const Document& doc);
 // Throws InvalidImage unless the fields describe a document of that size.
 void validateDocument(const Document& doc);
 
-}  // namespace icofmt::delegate
+}  // namespace icofmt::carried

@@ -76,11 +76,11 @@ class CarriedFailureTest : public ::testing::Test {
 
 TEST_F(CarriedFailureTest, EveryAllocationThatFailsGivesAResultCodeAndNothingLeft) {
   const int opens = failEach([&] {
-    delegate::Document doc;
+    carried::Document doc;
     return host.open(source, doc);
   });
   EXPECT_GT(opens, 3);
-  const delegate::Document doc = icohost::readPngDocument(source, std::nullopt);
+  const carried::Document doc = icohost::readPngDocument(source, std::nullopt);
   for (bool plain : {true, false}) {
     const int saves = failEach([&] { return host.save(doc, folder + "saved.png", plain); });
     EXPECT_GT(saves, 3);

@@ -1,7 +1,7 @@
 // The carried module's resource table on POSIX: its own property list.
 #include <cstddef>
 
-#include "delegate/png_pipl.h"
+#include "carried/png_pipl.h"
 #include "platform/modules.h"
 #include "resources/pipl_bytes.h"
 

@@ -1,5 +1,5 @@
 #pragma once
-// Small helpers shared across the module: rounding, rectangles, paths.
+// Rounding and small integer routines, rectangles, and the parts of a path.
 #include <cstdint>
 #include <string>
 

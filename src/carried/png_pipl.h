@@ -1,7 +1,7 @@
 /* The carried PNG module's plug-in property list, in the notation of
    resources/pipl.h (read by the resource compiler and by C++ alike). */
-#ifndef ICOFMT_DELEGATE_PNG_PIPL_H
-#define ICOFMT_DELEGATE_PNG_PIPL_H
+#ifndef ICOFMT_CARRIED_PNG_PIPL_H
+#define ICOFMT_CARRIED_PNG_PIPL_H
 
 #include "resources/pipl.h"
 

@@ -18,9 +18,9 @@ namespace icofmt::test {
 namespace {
 
 namespace fs = std::filesystem;
-using delegate::Document;
+using carried::Document;
 
-class DelegateTest : public ::testing::Test {
+class CarriedTest : public ::testing::Test {
  protected:
   void SetUp() override {
     temp.becomeTmpdir();
@@ -49,7 +49,7 @@ class DelegateTest : public ::testing::Test {
   }
 
   static std::vector<std::uint8_t> rgbaOf(const Document& doc) {
-    PngImage png = delegate::pngFromDocument(doc);
+    PngImage png = carried::pngFromDocument(doc);
     std::vector<std::uint8_t> out(static_cast<std::size_t>(doc.width) * doc.height * 4);
     for (int y = 0; y < doc.height; ++y)
       for (int x = 0; x < doc.width; ++x)
@@ -77,7 +77,7 @@ void expectSameDocument(const Document& a, const Document& b, const std::string&
   EXPECT_EQ(a.planes, b.planes) << what;
   EXPECT_EQ(a.effectiveAlphaPlane(), b.effectiveAlphaPlane()) << what;
   EXPECT_EQ(a.pixels, b.pixels) << what;
-  if (a.mode == delegate::kModeIndexed) {
+  if (a.mode == carried::kModeIndexed) {
     EXPECT_EQ(a.transparentIndex, b.transparentIndex) << what;
     for (int i = 0; i < a.lutCount; ++i)
       EXPECT_TRUE(a.red[i] == b.red[i] && a.green[i] == b.green[i] && a.blue[i] == b.blue[i])
@@ -85,7 +85,7 @@ void expectSameDocument(const Document& a, const Document& b, const std::string&
   }
 }
 
-TEST_F(DelegateTest, PngSuiteOpensAsLibpngDecodesItAndSavesBackExactly) {
+TEST_F(CarriedTest, PngSuiteOpensAsLibpngDecodesItAndSavesBackExactly) {
   const fs::path dir = ICOFMT_PNGSUITE_DIR;
   if (std::string(ICOFMT_PNGSUITE_DIR).empty() || !fs::is_directory(dir))
     GTEST_SKIP() << "PngSuite not available";
@@ -103,15 +103,15 @@ TEST_F(DelegateTest, PngSuiteOpensAsLibpngDecodesItAndSavesBackExactly) {
   // The modes the host gets for the kinds of PNG.
   Document doc;
   ASSERT_EQ(host.open((dir / "basn0g01.png").string(), doc), 0);
-  EXPECT_EQ(doc.mode, delegate::kModeBitmap);
+  EXPECT_EQ(doc.mode, carried::kModeBitmap);
   ASSERT_EQ(host.open((dir / "basn3p04.png").string(), doc), 0);
-  EXPECT_EQ(doc.mode, delegate::kModeIndexed);
+  EXPECT_EQ(doc.mode, carried::kModeIndexed);
   EXPECT_EQ(doc.lutCount, 15);
   ASSERT_EQ(host.open((dir / "basn4a16.png").string(), doc), 0);
-  EXPECT_EQ(doc.mode, delegate::kModeGray);
+  EXPECT_EQ(doc.mode, carried::kModeGray);
   EXPECT_EQ(doc.alphaPlane, 1);
   ASSERT_EQ(host.open((dir / "basn6a08.png").string(), doc), 0);
-  EXPECT_EQ(doc.mode, delegate::kModeRgb);
+  EXPECT_EQ(doc.mode, carried::kModeRgb);
   EXPECT_EQ(doc.alphaPlane, 3);
 }
 
@@ -122,7 +122,7 @@ struct Kind {
 // Every colour type and depth, with and without interlacing and tRNS, in
 // sizes from 1 to 33: the module's decode matches libpng's, the mode fits,
 // and saving the document back gives the same document.
-TEST_F(DelegateTest, GeneratedImagesOpenAsLibpngDecodesThemAndSaveBackExactly) {
+TEST_F(CarriedTest, GeneratedImagesOpenAsLibpngDecodesThemAndSaveBackExactly) {
   const Kind kinds[] = {{0, 1}, {0, 2}, {0, 4}, {0, 8}, {0, 16}, {2, 8}, {2, 16}, {3, 1},
                         {3, 2}, {3, 4}, {3, 8}, {4, 8}, {4, 16}, {6, 8}, {6, 16}};
   std::mt19937 random(7);
@@ -162,10 +162,10 @@ TEST_F(DelegateTest, GeneratedImagesOpenAsLibpngDecodesThemAndSaveBackExactly) {
         Document doc;
         ASSERT_EQ(host.open(path, doc), 0) << what;
         if (k.colourType == 0 && k.bitDepth == 1 && trns == 0) {
-          EXPECT_EQ(doc.mode, delegate::kModeBitmap) << what;
+          EXPECT_EQ(doc.mode, carried::kModeBitmap) << what;
         }
         if (k.colourType == 3) {
-          EXPECT_EQ(doc.mode, trns == 2 ? delegate::kModeRgb : delegate::kModeIndexed) << what;
+          EXPECT_EQ(doc.mode, trns == 2 ? carried::kModeRgb : carried::kModeIndexed) << what;
         }
         if (k.colourType == 3 && trns == 1 && entries >= 2) {
           EXPECT_EQ(doc.transparentIndex, 1) << what;
@@ -179,7 +179,7 @@ TEST_F(DelegateTest, GeneratedImagesOpenAsLibpngDecodesThemAndSaveBackExactly) {
 // The host's own PNG reading and writing around the module: a PNG forced into
 // each mode saves and opens back to the same document, and the opened
 // document written as PNG reads back the same again.
-TEST_F(DelegateTest, EveryModeRoundTripsThroughSaveAndOpen) {
+TEST_F(CarriedTest, EveryModeRoundTripsThroughSaveAndOpen) {
   PngImage rgba;
   rgba.Create(19, 11, PngColourType::Rgba);
   for (int y = 0; y < 11; ++y)
@@ -191,7 +191,7 @@ TEST_F(DelegateTest, EveryModeRoundTripsThroughSaveAndOpen) {
       p[3] = (x + y) % 5 == 0 ? 0 : 255;
     }
   std::string source = write("source.png", rgba.Encode());
-  for (int mode : {delegate::kModeBitmap, delegate::kModeGray, delegate::kModeIndexed, delegate::kModeRgb}) {
+  for (int mode : {carried::kModeBitmap, carried::kModeGray, carried::kModeIndexed, carried::kModeRgb}) {
     const std::string what = "mode " + std::to_string(mode);
     Document doc = icohost::readPngDocument(source, mode);
     EXPECT_EQ(doc.mode, mode) << what;
@@ -202,7 +202,7 @@ TEST_F(DelegateTest, EveryModeRoundTripsThroughSaveAndOpen) {
   }
 }
 
-TEST_F(DelegateTest, MalformedPngGivesAResultCodeAndTheHostKeepsGoing) {
+TEST_F(CarriedTest, MalformedPngGivesAResultCodeAndTheHostKeepsGoing) {
   PngImage png;
   png.Create(8, 8, PngColourType::Rgb);
   const std::vector<std::uint8_t> good = png.Encode();
@@ -235,14 +235,14 @@ TEST_F(DelegateTest, MalformedPngGivesAResultCodeAndTheHostKeepsGoing) {
   EXPECT_EQ(host.open(write("good.png", good), doc), 0);
 }
 
-TEST_F(DelegateTest, OptionsFormCancelledFailsTheSaveAndItsInterlaceOptionIsWritten) {
-  Document doc = delegate::documentFromPng(
+TEST_F(CarriedTest, OptionsFormCancelledFailsTheSaveAndItsInterlaceOptionIsWritten) {
+  Document doc = carried::documentFromPng(
       [] {
         PngImage p;
         p.Create(9, 9, PngColourType::Grey);
         return p;
       }(),
-      delegate::kAllModes, true);
+      carried::kAllModes, true);
   platform::scripted::setConfirmUnscripted(false);
   EXPECT_EQ(host.save(doc, folder + "cancelled.png", false), sdk::userCanceledErr);
   EXPECT_FALSE(platform::fileExists(folder + "cancelled.png"));
@@ -260,7 +260,7 @@ TEST_F(DelegateTest, OptionsFormCancelledFailsTheSaveAndItsInterlaceOptionIsWrit
 
 // Through the icofmt module, the carried module's options form is confirmed
 // by the module's hook: no scripted answer, no fallback, a posted click.
-TEST_F(DelegateTest, IcoModuleHookConfirmsThePngOptionsForm) {
+TEST_F(CarriedTest, IcoModuleHookConfirmsThePngOptionsForm) {
   icohost::ModuleHost ico;
   ico.load(ICOFMT_MODULE);
   platform::scripted::setConfirmUnscripted(false);
@@ -283,7 +283,7 @@ TEST_F(DelegateTest, IcoModuleHookConfirmsThePngOptionsForm) {
   EXPECT_GE(platform::scripted::deliveredPosts(platform::kBmClick), 1);
 }
 
-TEST_F(DelegateTest, OneLoadServesSeveralOperationsAndKeepsItsOptions) {
+TEST_F(CarriedTest, OneLoadServesSeveralOperationsAndKeepsItsOptions) {
   PngImage p;
   p.Create(5, 3, PngColourType::Palette, 2);
   p.SetPalette({0x0000FF, 0x00FF00, 0xFF0000});

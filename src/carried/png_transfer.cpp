@@ -4,11 +4,11 @@
 #include <cstring>
 
 #include "base/errors.h"
-#include "delegate/png_module.h"
+#include "carried/png_module.h"
 #include "platform/files.h"
 #include "sdk/selectors.h"
 
-namespace icofmt::delegate {
+namespace icofmt::carried {
 
 namespace {
 
@@ -201,4 +201,4 @@ void writeFinish(sdk::FormatRecord& record) {
   record.data = nullptr;
 }
 
-}  // namespace icofmt::delegate
+}  // namespace icofmt::carried

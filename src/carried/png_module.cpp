@@ -1,5 +1,5 @@
 // ENTRYPOINT1 and the steps that move no pixels: options and estimate.
-#include "delegate/png_module.h"
+#include "carried/png_module.h"
 
 #include <algorithm>
 #include <limits>
@@ -15,7 +15,7 @@
 #define ICOFMT_EXPORT __attribute__((visibility("default")))
 #endif
 
-namespace icofmt::delegate {
+namespace icofmt::carried {
 
 ModuleData& moduleData() {
   static ModuleData data;
@@ -110,7 +110,7 @@ sdk::OSErr dispatch(std::int16_t selector, sdk::FormatRecord& record) {
 
 }  // namespace
 
-}  // namespace icofmt::delegate
+}  // namespace icofmt::carried
 
 // The firewall: nothing thrown inside reaches the host.
 extern "C" ICOFMT_EXPORT void ENTRYPOINT1(std::int16_t selector, icofmt::sdk::FormatRecord* record,
@@ -122,13 +122,13 @@ extern "C" ICOFMT_EXPORT void ENTRYPOINT1(std::int16_t selector, icofmt::sdk::Fo
     return;
   }
   try {
-    *result = delegate::dispatch(selector, *record);
+    *result = carried::dispatch(selector, *record);
   } catch (const InvalidImage&) {
-    *result = delegate::readSide(selector) ? sdk::formatCannotRead : sdk::formatBadParameters;
+    *result = carried::readSide(selector) ? sdk::formatCannotRead : sdk::formatBadParameters;
   } catch (const std::bad_alloc&) {
     *result = sdk::memFullErr;
   } catch (...) {
-    *result = delegate::readSide(selector) ? sdk::readErr : sdk::writErr;
+    *result = carried::readSide(selector) ? sdk::readErr : sdk::writErr;
   }
   if (*result != sdk::noErr) {
     // A failed step leaves no block for the host to move.

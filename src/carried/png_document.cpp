@@ -1,4 +1,4 @@
-#include "delegate/png_document.h"
+#include "carried/png_document.h"
 
 #include <algorithm>
 #include <cstring>
@@ -6,7 +6,7 @@
 #include "base/errors.h"
 #include "base/limits.h"
 
-namespace icofmt::delegate {
+namespace icofmt::carried {
 
 namespace {
 
@@ -177,4 +177,4 @@ PngImage pngFromDocument(const Document& doc) {
   return png;
 }
 
-}  // namespace icofmt::delegate
+}  // namespace icofmt::carried

@@ -1,4 +1,4 @@
-#include "icon/helpers.h"
+#include "icon/numbers_rects_paths.h"
 
 #include <algorithm>
 #include <cmath>

@@ -4,10 +4,10 @@
 // they may throw, and png_module.cpp turns exceptions into result codes.
 #include <cstdint>
 
-#include "delegate/png_document.h"
+#include "carried/png_document.h"
 #include "sdk/format_record.h"
 
-namespace icofmt::delegate {
+namespace icofmt::carried {
 
 // What the module keeps between selectors of one load. Hosts call one
 // selector at a time on one thread.
@@ -38,4 +38,4 @@ void writeFinish(sdk::FormatRecord& record);
 sdk::OSErr optionsStart(sdk::FormatRecord& record);
 sdk::OSErr estimateStart(sdk::FormatRecord& record);
 
-}  // namespace icofmt::delegate
+}  // namespace icofmt::carried
