@@ -28,15 +28,16 @@ class TAdvancedIcon : public TPersistent {
   // "Cannot assign a %s to a %s".
   void Assign(const TPersistent* source) override;
 
-  // The strict file reader: stops at an entry whose block lies inside the
-  // header and directory or at or beyond the end; skips a Size of 40 or less
-  // or beyond the file, and any block that fails. True when an image loaded.
-  // Throws StreamError when the file cannot be opened, and std::bad_alloc
-  // when memory runs out: that is no bad entry to skip.
+  // The strict file reader (WalkPolicy::fileReader): stops at an entry
+  // whose block lies inside the header and directory or at or beyond the
+  // end; skips a Size of 40 or less or beyond the file, and any block that
+  // fails. True when an image loaded. Throws StreamError when the file
+  // cannot be opened, and std::bad_alloc when memory runs out: that is no
+  // bad entry to skip.
   bool LoadFromFile(const std::string& path);
-  // The stream reader: the icon starts at position 0; an entry whose Size is
-  // larger than the stream or whose block fails is skipped (std::bad_alloc
-  // is thrown, as above).
+  // The stream reader (WalkPolicy::streamReader): the icon starts at
+  // position 0; an entry whose Size is larger than the stream or whose
+  // block fails is skipped (std::bad_alloc is thrown, as above).
   bool LoadFromStream(TStream& stream);
   // Header, directory and blocks contiguous in list order; nothing at all
   // for a container without images. A cursor's entries hold each image's
@@ -44,10 +45,6 @@ class TAdvancedIcon : public TPersistent {
   void SaveToStream(TStream& stream) const;
 
  protected:
-  // Reads and checks the header; takes its type and reserves the slots a
-  // valid one announces.
-  bool ReadHeader(TStream& stream, IconHeader& header);
-
   TSubIconList images_;
   IconType type_ = IconType::Icon;
 };
@@ -55,9 +52,10 @@ class TAdvancedIcon : public TPersistent {
 class TAdvancedCursor : public TAdvancedIcon {
  public:
   const char* ClassName() const override { return "TAdvancedCursor"; }
-  // Keeps the hot spot of Type 2 files; an image that fails ends the reading
-  // with its error, and so does an entry past the container's budget. True
-  // for any valid header, even with no entries.
+  // The cursor reader (WalkPolicy::cursorReader): keeps the hot spot of
+  // Type 2 files; a short entry, a Size larger than the stream, an entry
+  // past the container's budget or an image that fails ends the reading
+  // with its error. True for any valid header, even with no entries.
   bool LoadCursorFromStream(TStream& stream);
 };
 

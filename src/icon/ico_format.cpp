@@ -6,8 +6,13 @@
 
 namespace icofmt {
 
-IconHeader decodeIconHeader(std::span<const uint8_t, kIconHeaderSize> b) {
-  return {loadU16le(&b[0]), loadU16le(&b[2]), loadU16le(&b[4])};
+IconHeader decodeIconHeader(std::span<const uint8_t, kIconHeaderSize> bytes) {
+  ByteReader r(bytes);
+  IconHeader header;
+  header.Reserved = r.u16le();
+  header.Type = r.u16le();
+  header.Count = r.u16le();
+  return header;
 }
 
 std::array<uint8_t, kIconHeaderSize> encodeIconHeader(const IconHeader& header) {
@@ -18,8 +23,20 @@ std::array<uint8_t, kIconHeaderSize> encodeIconHeader(const IconHeader& header) 
   return out;
 }
 
-TIconDirEntry decodeDirRecord(std::span<const uint8_t> b) {
-  return {b[0], b[1], b[2], b[3], loadU16le(&b[4]), loadU16le(&b[6]), loadU32le(&b[8])};
+DirectoryEntry decodeDirEntry(std::span<const uint8_t, kDirEntrySize> bytes, IconType type) {
+  ByteReader r(bytes);
+  DirectoryEntry entry;
+  TIconDirEntry& e = entry.record;
+  e.Width = r.u8();
+  e.Height = r.u8();
+  e.ColorCount = r.u8();
+  e.Reserved = r.u8();
+  e.Planes = r.u16le();
+  e.BitCount = r.u16le();
+  e.Size = r.u32le();
+  entry.offset = r.u32le();
+  if (type == IconType::Cursor) entry.hotSpot = {entry.record.Planes, entry.record.BitCount};
+  return entry;
 }
 
 std::array<uint8_t, kDirRecordSize> encodeDirRecord(const TIconDirEntry& e) {

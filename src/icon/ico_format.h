@@ -9,8 +9,7 @@ namespace icofmt {
 
 inline constexpr size_t kIconHeaderSize = 6;
 inline constexpr size_t kDirEntrySize = 16;
-// Where a directory entry holds its block's size and offset.
-inline constexpr size_t kDirEntrySizeField = 8;
+// Where a directory entry holds its block's offset, which the writer fills in last.
 inline constexpr size_t kDirEntryOffsetField = 12;
 inline constexpr size_t kDirRecordSize = 12;  // the entry without its Offset
 inline constexpr size_t kInfoHeaderSize = 40;
@@ -37,9 +36,24 @@ struct TIconDirEntry {
   bool operator==(const TIconDirEntry&) const = default;
 };
 
+struct THotSpot {
+  uint16_t X = 0;
+  uint16_t Y = 0;
+  bool operator==(const THotSpot&) const = default;
+};
+
+// A whole directory entry as every reader takes it: the record, where its
+// block begins (record.Size says how long it is), and for a cursor the hot
+// spot that its Planes and Bit count hold. Nothing in it is checked yet.
+struct DirectoryEntry {
+  TIconDirEntry record;
+  uint32_t offset = 0;
+  THotSpot hotSpot;  // (0, 0) for an icon
+};
+
 IconHeader decodeIconHeader(std::span<const uint8_t, kIconHeaderSize> bytes);
 std::array<uint8_t, kIconHeaderSize> encodeIconHeader(const IconHeader& header);
-TIconDirEntry decodeDirRecord(std::span<const uint8_t> bytes);  // at least 12 bytes
+DirectoryEntry decodeDirEntry(std::span<const uint8_t, kDirEntrySize> bytes, IconType type);
 std::array<uint8_t, kDirRecordSize> encodeDirRecord(const TIconDirEntry& entry);
 
 // The BITMAPINFOHEADER fields at the start of a bitmap-form block.

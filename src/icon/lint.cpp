@@ -144,8 +144,9 @@ bool Linter::readDirectory() {
     const auto raw = bytes_.subspan(end - kDirEntrySize, kDirEntrySize);
     Entry e;
     e.number = static_cast<int>(j + 1);
-    e.record = decodeDirRecord(raw);
-    e.offset = loadU32le(raw.data() + 12);
+    const DirectoryEntry entry = decodeDirEntry(raw.first<kDirEntrySize>(), IconType::Icon);
+    e.record = entry.record;
+    e.offset = entry.offset;
     if (e.offset >= end && e.offset < firstBlock) {
       firstBlock = e.offset;
       firstBlockImage = e.number;

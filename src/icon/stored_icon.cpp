@@ -52,16 +52,16 @@ bool TStoredIcon::LoadFromFile(const std::string& path) {
       icon.type_ = static_cast<IconType>(header.Type);
       icon.images_.reserve(slots);
     }
-    void Entry(const TIconDirEntry& record, std::vector<uint8_t> block) override {
+    void Entry(const DirectoryEntry& entry, std::vector<uint8_t> block) override {
       TStoredImage image;
-      image.Record = record;
-      if (icon.type_ == IconType::Cursor) image.HotSpot = {record.Planes, record.BitCount};
+      image.Record = entry.record;
+      image.HotSpot = entry.hotSpot;
       if (hasPngSignature(block)) {
         image.Png = PngImage::ReadHeader(block);
         image.Block = std::move(block);
       } else {
         auto bitmap = std::make_unique<TFileIconImage>();
-        bitmap->SetBlock(record, std::move(block));
+        bitmap->SetBlock(entry.record, std::move(block));
         bitmap->SetHotSpot(image.HotSpot);
         image.Bitmap = std::move(bitmap);
       }

@@ -81,20 +81,19 @@ void TSubIcon::CreateFromStream(TStream& stream) {
   uint8_t raw[kDirEntrySize];
   if (!readEntry(stream, raw)) throw StreamError("Stream read error");
   const int64_t after = stream.Position();
-  const TIconDirEntry record = decodeDirRecord(raw);
-  const uint32_t offset = loadU32le(raw + kDirEntryOffsetField);
+  const DirectoryEntry entry = decodeDirEntry(raw, IconType::Icon);
   // A Size the whole stream cannot hold would only make us allocate.
-  if (record.Size > static_cast<uint64_t>(stream.Size())) throw InvalidImage();
+  if (entry.record.Size > static_cast<uint64_t>(stream.Size())) throw InvalidImage();
   std::vector<uint8_t> block;
   try {
-    stream.SetPosition(offset);
-    block = readBlockZeroFilled(stream, record.Size);
+    stream.SetPosition(entry.offset);
+    block = readBlockZeroFilled(stream, entry.record.Size);
   } catch (...) {
     stream.SetPosition(after);
     throw;
   }
   stream.SetPosition(after);
-  SetBlock(record, std::move(block));
+  SetBlock(entry.record, std::move(block));
 }
 
 void TSubIcon::CreateFromFileEntry(TStream& stream, const TIconDirEntry& entry) {
@@ -114,7 +113,7 @@ void TSubIcon::CreateCursorFromStream(TStream& stream, const IconHeader& header)
     uint8_t raw[kDirEntrySize];
     const bool whole = readEntry(stream, raw);
     stream.SetPosition(at);
-    if (whole) hotSpot_ = {loadU16le(raw + 4), loadU16le(raw + 6)};
+    if (whole) hotSpot_ = decodeDirEntry(raw, IconType::Cursor).hotSpot;
   }
   CreateFromStream(stream);
 }

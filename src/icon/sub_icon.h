@@ -22,12 +22,6 @@ class TIconHandle;
 class TCanvas;
 class THiResIcon;
 
-struct THotSpot {
-  uint16_t X = 0;
-  uint16_t Y = 0;
-  bool operator==(const THotSpot&) const = default;
-};
-
 // "WxH, <depth>", and ", packed" for an image stored as PNG: how an image is
 // named in lists, whether it is read whole or only described.
 std::string ImageDescription(int32_t width, int32_t height, int32_t bitCount, bool packed);
