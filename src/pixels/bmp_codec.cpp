@@ -19,6 +19,7 @@ namespace {
 constexpr int64_t kMaxBmpSide = 65535;
 
 struct DibInfo {
+  uint32_t pixelOffset = 0;  // from the file header; 0: right after the palette
   uint32_t headerSize = 0;
   int64_t width = 0;
   int64_t height = 0;  // negative: rows top-down
@@ -34,6 +35,44 @@ struct DibInfo {
 // Reads count bytes or fails as an invalid bitmap (a short stream is bad data here).
 void readExact(TStream& s, void* buf, int64_t count) {
   if (count > 0 && s.Read(buf, count) != count) invalid();
+}
+
+// The file header and the DIB header behind it: a core header's 16-bit
+// fields, or an info header's and, in its longer versions, the bit-field
+// masks. available is what the stream holds from the file's start.
+DibInfo readHeaders(TStream& stream, int64_t available) {
+  uint8_t fileHeader[kBmpFileHeaderSize];
+  readExact(stream, fileHeader, sizeof fileHeader);
+  if (fileHeader[0] != 'B' || fileHeader[1] != 'M') invalid();
+  DibInfo info;
+  info.pixelOffset = loadU32le(fileHeader + kBmpPixelOffsetField);
+  uint8_t sizeBytes[4];
+  readExact(stream, sizeBytes, 4);
+  info.headerSize = loadU32le(sizeBytes);
+  if (info.headerSize != 12 && (info.headerSize < 40 || info.headerSize > available - 14)) invalid();
+  std::vector<uint8_t> fields(info.headerSize - 4);
+  readExact(stream, fields.data(), static_cast<int64_t>(fields.size()));
+  ByteReader r(fields);
+  if (info.headerSize == 12) {
+    info.width = r.u16le();
+    info.height = static_cast<int16_t>(r.u16le());
+    r.skip(2);  // planes
+    info.bitCount = r.u16le();
+    return info;
+  }
+  info.width = r.i32le();
+  info.height = r.i32le();
+  r.skip(2);  // planes
+  info.bitCount = r.u16le();
+  info.compression = r.u32le();
+  info.imageSize = r.u32le();
+  r.skip(8);  // resolution
+  info.coloursUsed = r.u32le();
+  r.skip(4);  // colours important
+  if (info.headerSize >= 52)
+    for (int i = 0; i < 3; ++i) info.masks[i] = r.u32le();
+  if (info.headerSize >= 56) info.masks[3] = r.u32le();
+  return info;
 }
 
 // Channel value scaled to 8 bits from a bit-field mask.
@@ -108,34 +147,8 @@ void decodePixels(const DibInfo& info, const ColourList& palette, const uint8_t*
 void ReadBmp(TStream& stream, TBitmap& out) {
   const int64_t start = stream.Position();
   const int64_t available = stream.Size() - start;
-  uint8_t fileHeader[14];
-  readExact(stream, fileHeader, 14);
-  if (fileHeader[0] != 'B' || fileHeader[1] != 'M') invalid();
-  const uint32_t offBits = loadU32le(fileHeader + 10);
-
-  uint8_t sizeBytes[4];
-  readExact(stream, sizeBytes, 4);
-  DibInfo info;
-  info.headerSize = loadU32le(sizeBytes);
-  if (info.headerSize != 12 && (info.headerSize < 40 || info.headerSize > available - 14)) invalid();
-  std::vector<uint8_t> header(info.headerSize - 4);
-  readExact(stream, header.data(), static_cast<int64_t>(header.size()));
+  DibInfo info = readHeaders(stream, available);
   int64_t consumed = 14 + info.headerSize;
-  if (info.headerSize == 12) {
-    info.width = loadU16le(header.data());
-    info.height = static_cast<int16_t>(loadU16le(header.data() + 2));
-    info.bitCount = loadU16le(header.data() + 6);
-  } else {
-    info.width = static_cast<int32_t>(loadU32le(header.data()));
-    info.height = static_cast<int32_t>(loadU32le(header.data() + 4));
-    info.bitCount = loadU16le(header.data() + 10);
-    info.compression = loadU32le(header.data() + 12);
-    info.imageSize = loadU32le(header.data() + 16);
-    info.coloursUsed = loadU32le(header.data() + 28);
-    if (info.headerSize >= 52)
-      for (int i = 0; i < 3; ++i) info.masks[i] = loadU32le(header.data() + 36 + 4 * i);
-    if (info.headerSize >= 56) info.masks[3] = loadU32le(header.data() + 48);
-  }
   const int bits = info.bitCount;
   if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) invalid();
   if (info.compression != 0 && !(info.compression == 3 && (bits == 16 || bits == 32))) invalid();
@@ -162,7 +175,7 @@ void ReadBmp(TStream& stream, TBitmap& out) {
   }
   consumed += static_cast<int64_t>(entries * entrySize);
 
-  const uint64_t pixelOffset = offBits != 0 ? offBits : static_cast<uint64_t>(consumed);
+  const uint64_t pixelOffset = info.pixelOffset != 0 ? info.pixelOffset : static_cast<uint64_t>(consumed);
   if (pixelOffset < 14 + uint64_t{info.headerSize}) invalid();
   const uint64_t height = static_cast<uint64_t>(info.height < 0 ? -info.height : info.height);
   const uint64_t needed = rowSize(static_cast<uint64_t>(info.width), static_cast<uint64_t>(bits)) * height;
@@ -239,50 +252,22 @@ void TBitmapFix32::SaveToStream(TStream& stream) const { WriteBmp(*this, stream)
 void TBitmapFix32::LoadFromStream(TStream& stream) {
   const int64_t start = stream.Position();
   int64_t available = stream.Size() - start;
-  uint8_t fileHeader[14];
-  readExact(stream, fileHeader, 14);
-  if (fileHeader[0] != 'B' || fileHeader[1] != 'M') invalid();
-  uint8_t sizeBytes[4];
-  readExact(stream, sizeBytes, 4);
-  const uint32_t headerSize = loadU32le(sizeBytes);
-  if (headerSize != 12 && (headerSize < 40 || headerSize > available - 14)) invalid();
-
-  int64_t width = 0, height = 0;
-  int bitCount = 0;
-  uint32_t compression = 0, imageSize = 0, coloursUsed = 0;
-  bool disqualified = false;
-  if (headerSize == 12) {
-    uint8_t core[8];
-    readExact(stream, core, 8);
-    width = loadU16le(core);
-    height = static_cast<int16_t>(loadU16le(core + 2));
-    bitCount = loadU16le(core + 6);
-    available -= 26;
-  } else {
-    std::vector<uint8_t> rest(headerSize - 4);
-    readExact(stream, rest.data(), static_cast<int64_t>(rest.size()));
-    width = static_cast<int32_t>(loadU32le(rest.data()));
-    height = static_cast<int32_t>(loadU32le(rest.data() + 4));
-    bitCount = loadU16le(rest.data() + 10);
-    compression = loadU32le(rest.data() + 12);
-    imageSize = loadU32le(rest.data() + 16);
-    coloursUsed = loadU32le(rest.data() + 28);
-    available -= int64_t{headerSize} + 14;
-    disqualified = compression != 0 && compression != 3;
-  }
+  const DibInfo info = readHeaders(stream, available);
+  available -= int64_t{info.headerSize} + 14;
+  const int64_t height = info.height;
 
   int64_t excess = 0, end = 0;
-  if (!disqualified && bitCount == 32 && width >= 0 && width <= kMaxBmpSide && height >= -kMaxBmpSide &&
-      height <= kMaxBmpSide) {
-    if (headerSize == 40 && compression == 3) {
+  if ((info.compression == 0 || info.compression == 3) && info.bitCount == 32 && info.width >= 0 &&
+      info.width <= kMaxBmpSide && height >= -kMaxBmpSide && height <= kMaxBmpSide) {
+    if (info.headerSize == 40 && info.compression == 3) {
       stream.Seek(12, SeekOrigin::Current);
       available -= 12;
     }
-    int64_t table = int64_t{coloursUsed} * (headerSize == 12 ? 3 : 4);
+    int64_t table = int64_t{info.coloursUsed} * (info.headerSize == 12 ? 3 : 4);
     stream.Seek(table, SeekOrigin::Current);
     available -= table;
-    int64_t needed = ((width * 32 + 31) / 32) * 4 * (height < 0 ? -height : height);
-    int64_t declared = imageSize == 0 ? needed : int64_t{imageSize};
+    int64_t needed = ((info.width * 32 + 31) / 32) * 4 * (height < 0 ? -height : height);
+    int64_t declared = info.imageSize == 0 ? needed : int64_t{info.imageSize};
     available = std::min(available, declared);
     if (available > needed) {
       excess = available - needed;

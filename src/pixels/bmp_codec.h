@@ -7,6 +7,11 @@ namespace icofmt {
 
 class TStream;
 
+// A BMP file begins with a 14-byte header that ends with the offset of its
+// pixel data.
+inline constexpr size_t kBmpFileHeaderSize = 14;
+inline constexpr size_t kBmpPixelOffsetField = 10;
+
 // Reads one BMP file from the stream's position: 1, 4, 8, 16 (5-5-5, 5-6-5,
 // bit fields), 24 and 32 bits, uncompressed or bit fields, with a core, info,
 // V4 or V5 header. Bit fields other than the plain layouts become Bits24, or
