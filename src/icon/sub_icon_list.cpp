@@ -104,11 +104,12 @@ void TSubIconList::AddFromDIB(TStream& colour, TStream* mask, uint8_t fill, uint
   if (core) {
     uint8_t rest[8];
     readOrFail(colour, rest, 8);
+    ByteReader r(rest);
     h.biSize = kInfoHeaderSize;
-    h.biWidth = loadU16le(rest);
-    h.biHeight = loadU16le(rest + 2);
-    h.biPlanes = loadU16le(rest + 4);
-    h.biBitCount = loadU16le(rest + 6);
+    h.biWidth = r.u16le();
+    h.biHeight = r.u16le();
+    h.biPlanes = r.u16le();
+    h.biBitCount = r.u16le();
     auto enc = encodeInfoHeader(h);
     header.assign(enc.begin(), enc.end());
   } else {
@@ -211,11 +212,13 @@ void TSubIconList::AddFromBitmap(TBitmap& colour, const TBitmap* mask, uint8_t v
   TMemoryStream maskStream;
   if (useMask) WriteBmp(*useMask, maskStream);
 
-  colourStream.SetPosition(std::min<int64_t>(14, colourStream.Size()));
-  if (useMask && maskStream.Size() >= 14) maskStream.SetPosition(loadU32le(maskStream.Bytes().data() + 10));
+  constexpr auto kFileHeader = static_cast<int64_t>(kBmpFileHeaderSize);
+  colourStream.SetPosition(std::min(kFileHeader, colourStream.Size()));
+  if (useMask && maskStream.Size() >= kFileHeader)
+    maskStream.SetPosition(loadU32le(maskStream.Bytes().data() + kBmpPixelOffsetField));
   if (store->Width() > 0)
     AddFromDIB(colourStream, useMask ? &maskStream : nullptr, value,
-               static_cast<uint32_t>(std::max<int64_t>(0, colourStream.Size() - 14)));
+               static_cast<uint32_t>(std::max<int64_t>(0, colourStream.Size() - kFileHeader)));
 }
 
 }  // namespace icofmt
