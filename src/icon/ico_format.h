@@ -14,6 +14,9 @@ inline constexpr size_t kDirEntryOffsetField = 12;
 inline constexpr size_t kDirRecordSize = 12;  // the entry without its Offset
 inline constexpr size_t kInfoHeaderSize = 40;
 inline constexpr std::array<uint8_t, 8> kPngSignature = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
+// Where a PNG holds its width and height (big-endian): in IHDR, which comes first.
+inline constexpr size_t kPngWidthField = 16;
+inline constexpr size_t kPngHeightField = 20;
 
 enum class IconType : uint16_t { Icon = 1, Cursor = 2 };
 
@@ -70,6 +73,13 @@ struct BitmapInfoHeader {
   uint32_t biClrUsed = 0;
   uint32_t biClrImportant = 0;
 };
+
+// The fields an image's size and depth are read from without decoding the
+// whole header. The height counts the colour and mask rows together.
+inline constexpr size_t kInfoWidthField = 4;
+inline constexpr size_t kInfoHeightField = 8;
+inline constexpr size_t kInfoPlanesField = 12;
+inline constexpr size_t kInfoBitCountField = 14;
 
 // Throws InvalidImage when fewer than 40 bytes are given.
 BitmapInfoHeader decodeInfoHeader(std::span<const uint8_t> bytes);

@@ -188,13 +188,13 @@ void TSubIcon::Parse() {
 uint64_t decodedBlockCost(std::span<const uint8_t> block) {
   uint64_t w = 0, h = 0;
   if (hasPngSignature(block)) {
-    if (block.size() < 24) return block.size();
-    w = (uint64_t{block[16]} << 24) | (block[17] << 16) | (block[18] << 8) | block[19];
-    h = (uint64_t{block[20]} << 24) | (block[21] << 16) | (block[22] << 8) | block[23];
+    if (block.size() < kPngHeightField + 4) return block.size();
+    w = loadU32be(block.data() + kPngWidthField);
+    h = loadU32be(block.data() + kPngHeightField);
   } else {
-    if (block.size() < 12) return block.size();
-    w = loadU32le(block.data() + 4);
-    h = loadU32le(block.data() + 8) >> 1;
+    if (block.size() < kInfoHeightField + 4) return block.size();
+    w = loadU32le(block.data() + kInfoWidthField);
+    h = loadU32le(block.data() + kInfoHeightField) >> 1;
     if (w == 0) w = h;
     if (h == 0) h = w;
   }
@@ -203,16 +203,19 @@ uint64_t decodedBlockCost(std::span<const uint8_t> block) {
 }
 
 int32_t TSubIcon::Width() const {
-  return data_.size() < 8 ? 0 : static_cast<int32_t>(loadU32le(data_.data() + 4));
+  return data_.size() < kInfoWidthField + 4 ? 0
+                                            : static_cast<int32_t>(loadU32le(data_.data() + kInfoWidthField));
 }
 
 int32_t TSubIcon::Height() const {
-  return data_.size() < 12 ? 0 : static_cast<int32_t>(loadU32le(data_.data() + 8) >> 1);
+  return data_.size() < kInfoHeightField + 4
+             ? 0
+             : static_cast<int32_t>(loadU32le(data_.data() + kInfoHeightField) >> 1);
 }
 
 int32_t TSubIcon::BitCount() const {
-  if (bitCount_ == 0 && data_.size() >= 16)
-    bitCount_ = loadU16le(data_.data() + 12) * loadU16le(data_.data() + 14);
+  if (bitCount_ == 0 && data_.size() >= kInfoBitCountField + 2)
+    bitCount_ = loadU16le(data_.data() + kInfoPlanesField) * loadU16le(data_.data() + kInfoBitCountField);
   return bitCount_;
 }
 
