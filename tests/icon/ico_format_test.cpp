@@ -163,49 +163,88 @@ TEST(IcoFormat, HeadersAndEmptyContainers) {
   EXPECT_FALSE(cursor.LoadCursorFromStream(bad));
 }
 
-TEST(IcoFormat, FileReaderStopsAndSkipsAsTheOffsetsAndSizesSay) {
+// Each reader's policy for each fault of an entry: the widths of the images
+// it reads, and the cursor reader's error after those it read before.
+TEST(IcoFormat, EachReaderStopsSkipsOrThrowsAsItsPolicySays) {
   test::TempFolder dir;
-  auto load = [&](const Bytes& file) {
-    TAdvancedIcon icon;
-    icon.LoadFromFile(dir.write("t.ico", file));
-    std::vector<int32_t> widths;
-    for (uint32_t i = 0; i < icon.Images().Count(); ++i) widths.push_back(icon.Images().Items(i)->Width());
-    return widths;
+  auto widths = [](const TAdvancedIcon& icon) {
+    std::string out;
+    for (uint32_t i = 0; i < icon.Images().Count(); ++i)
+      out += (i ? " " : "") + std::to_string(icon.Images().Items(i)->Width());
+    return out;
   };
   auto entry = [](int w) {
     EntrySpec e;
     e.block = bitmapBlock({.width = w, .height = w, .bitCount = 8});
     return e;
   };
-  std::vector<EntrySpec> three = {entry(1), entry(2), entry(3)};
-  EXPECT_EQ(load(iconFile(three)), (std::vector<int32_t>{1, 2, 3}));
+  // A header claiming 1024 x 1024 at 32 bits: over half the container's budget.
+  EntrySpec costly = entry(1);
+  storeU32le(&costly.block[4], 1024);
+  storeU32le(&costly.block[8], 2048);
+  const std::vector<EntrySpec> three = {entry(1), entry(2), entry(3)};
+  using Change = void (*)(std::vector<EntrySpec>&);
+  const struct {
+    const char* name;
+    std::vector<EntrySpec> entries;
+    Change change;
+    std::string file, stream, cursor;
+  } cases[] = {
+      {"sound", three, [](auto&) {}, "1 2 3", "1 2 3", "1 2 3"},
+      // The stream readers read a misplaced block all the same; these bytes
+      // make an image of width 0.
+      {"block inside the directory", three, [](auto& e) { e[1].offset = 6 + 16; }, "1", "1 0 3", "1 0 3"},
+      {"block past the end", three, [](auto& e) { e[1].offset = 1 << 20; }, "1", "1 0 3", "1 0 3"},
+      {"Size of 40", three, [](auto& e) { e[1].size = 40; }, "1 3", "1 2 3", "1 2 3"},
+      {"Size beyond the file", three, [](auto& e) { e[0].size = 0x7FFFFFFF; }, "2 3", "2 3",
+       " ! Invalid image"},
+      {"failing blocks", three,
+       [](auto& e) {
+         e[0].block = bitmapBlock({.width = 6000, .height = 1, .bitCount = 1});
+         e[1].block = bitmapBlock({.width = 2, .height = 2, .bitCount = 33});
+       },
+       "3", "3", " ! Invalid image"},
+      {"negative height", three,
+       [](auto& e) { e[2].block = bitmapBlock({.width = 4, .height = -4, .bitCount = 8}); }, "1 2", "1 2",
+       "1 2 ! Invalid image"},
+      {"past the budget",
+       {costly, costly, entry(3)},
+       [](auto& e) { e[1].offset = 6 + 16 * 3; },
+       "1024 3",
+       "1024 3",
+       "1024 ! Invalid image"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto entries = c.entries;
+    c.change(entries);
+    const Bytes file = iconFile(entries);
+    TAdvancedIcon fromFile, fromStream;
+    fromFile.LoadFromFile(dir.write("t.ico", file));
+    EXPECT_EQ(widths(fromFile), c.file);
+    loadBytes(fromStream, file);
+    EXPECT_EQ(widths(fromStream), c.stream);
+    TAdvancedCursor cursor;
+    TMemoryStream in(file);
+    std::string thrown;
+    try {
+      cursor.LoadCursorFromStream(in);
+    } catch (const Error& e) {
+      thrown = std::string(" ! ") + e.what();
+    }
+    EXPECT_EQ(widths(cursor) + thrown, c.cursor);
+  }
 
-  auto intoDirectory = three;
-  intoDirectory[1].offset = 6 + 16;  // before the end of its own entry: stop here
-  EXPECT_EQ(load(iconFile(intoDirectory)), (std::vector<int32_t>{1}));
-
-  auto pastEnd = three;
-  pastEnd[1].offset = 1 << 20;  // at or beyond the end: stop
-  EXPECT_EQ(load(iconFile(pastEnd)), (std::vector<int32_t>{1}));
-
-  auto size40 = three;
-  size40[1].size = 40;  // skipped, the next is still read
-  EXPECT_EQ(load(iconFile(size40)), (std::vector<int32_t>{1, 3}));
-
-  auto huge = three;
-  huge[0].size = 0x7FFFFFFF;  // larger than the file: skipped
-  EXPECT_EQ(load(iconFile(huge)), (std::vector<int32_t>{2, 3}));
-
-  auto invalid = three;
-  invalid[0].block = bitmapBlock({.width = 6000, .height = 1, .bitCount = 1});
-  invalid[1].block = bitmapBlock({.width = 2, .height = 2, .bitCount = 33});
-  EXPECT_EQ(load(iconFile(invalid)), (std::vector<int32_t>{3}));
-
-  auto negative = three;
-  negative[2].block = bitmapBlock({.width = 4, .height = -4, .bitCount = 8});
-  EXPECT_EQ(load(iconFile(negative)), (std::vector<int32_t>{1, 2}));
-
+  // A file ending inside its directory: the cursor reader alone says so.
+  Bytes cut = iconFile({entry(1)});
+  cut.resize(6 + 10);
   TAdvancedIcon icon;
+  EXPECT_FALSE(icon.LoadFromFile(dir.write("cut.ico", cut)));
+  EXPECT_FALSE(loadBytes(icon, cut));
+  TAdvancedCursor cursor;
+  TMemoryStream in(cut);
+  EXPECT_THROW(cursor.LoadCursorFromStream(in), StreamError);
+
   EXPECT_THROW(icon.LoadFromFile(dir.file("missing.ico")), StreamError);
 }
 
