@@ -13,8 +13,9 @@ namespace icofmt {
 
 namespace {
 
-// Faults whose block would be read anyway must not be, or a Size could
-// make us allocate and many entries on one block decode without end.
+// No policy reads on past these two: a Size beyond the source would only
+// make us allocate, and entries past the budget could make many entries on
+// one block decode without end.
 constexpr bool bounded(const WalkPolicy& p) {
   return p.tooLarge != WalkPolicy::Read && p.overBudget != WalkPolicy::Read;
 }
@@ -57,8 +58,9 @@ EntryCost entryCost(TStream& stream, int64_t offset, uint32_t size) {
   return {std::max<uint64_t>(size, decodedBlockCost(peek)), hasPngSignature(peek)};
 }
 
-// What the policy does with the first fault of the entry it looks for; Read
-// when there is none. after is where the entry ends.
+// What the policy does with the entry's first fault that it heeds; Read
+// when there is none. after is where the entry ends. The file reader reads
+// the offset as signed, so one past 2 GiB is misplaced too.
 WalkPolicy::Action judge(const DirectoryEntry& entry, int64_t after, int64_t length,
                          const WalkPolicy& policy) {
   const int64_t offset = entry.offset;
