@@ -1,7 +1,11 @@
 #include "base/stream.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#if !defined(_WIN32)
+#include <sys/types.h>
+#endif
 
 #include "base/errors.h"
 
@@ -99,17 +103,39 @@ int64_t TFileStream::Write(const void* buffer, int64_t count) {
   return static_cast<int64_t>(std::fwrite(buffer, 1, static_cast<size_t>(count), file_));
 }
 
+namespace {
+
+// Offsets in 64 bits on every system: where long has 32, an offset from an
+// icon's directory past 2 GiB would wrap and read from the file's start.
+int seekTo(std::FILE* file, int64_t offset, int whence) {
+#if defined(_WIN32)
+  return _fseeki64(file, offset, whence);
+#else
+  return fseeko(file, static_cast<off_t>(offset), whence);
+#endif
+}
+
+int64_t position(std::FILE* file) {
+#if defined(_WIN32)
+  return _ftelli64(file);
+#else
+  return static_cast<int64_t>(ftello(file));
+#endif
+}
+
+}  // namespace
+
 int64_t TFileStream::Seek(int64_t offset, SeekOrigin origin) {
   int whence = origin == SeekOrigin::Begin ? SEEK_SET : origin == SeekOrigin::Current ? SEEK_CUR : SEEK_END;
-  if (std::fseek(file_, static_cast<long>(offset), whence) != 0) std::fseek(file_, 0, SEEK_SET);
-  return static_cast<int64_t>(std::ftell(file_));
+  if (seekTo(file_, offset, whence) != 0) seekTo(file_, 0, SEEK_SET);
+  return position(file_);
 }
 
 int64_t TFileStream::Size() {
-  long here = std::ftell(file_);
-  std::fseek(file_, 0, SEEK_END);
-  long end = std::ftell(file_);
-  std::fseek(file_, here, SEEK_SET);
+  const int64_t here = position(file_);
+  seekTo(file_, 0, SEEK_END);
+  const int64_t end = position(file_);
+  seekTo(file_, here, SEEK_SET);
   return end;
 }
 
