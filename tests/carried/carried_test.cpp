@@ -5,6 +5,7 @@
 #include <random>
 
 #include "base/errors.h"
+#include "carried_fixture.h"
 #include "document_io.h"
 #include "module_host.h"
 #include "platform/files.h"
@@ -12,7 +13,6 @@
 #include "platform/windowing.h"
 #include "reference_png.h"
 #include "sdk/selectors.h"
-#include "support/temp_folder.h"
 
 namespace icofmt::test {
 namespace {
@@ -20,14 +20,8 @@ namespace {
 namespace fs = std::filesystem;
 using carried::Document;
 
-class CarriedTest : public ::testing::Test {
+class CarriedTest : public CarriedFixture {
  protected:
-  void SetUp() override {
-    temp.becomeTmpdir();
-    platform::scripted::reset();
-    platform::scripted::setConfirmUnscripted(true);
-    host.load(ICOFMT_CARRIED_MODULE);
-  }
   std::string write(const std::string& name, const std::vector<std::uint8_t>& bytes) {
     EXPECT_TRUE(platform::writeWholeFile(folder + name, bytes));
     return folder + name;
@@ -64,10 +58,6 @@ class CarriedTest : public ::testing::Test {
     EXPECT_EQ(host.open(folder + name, back), 0) << name;
     return back;
   }
-
-  TempFolder temp;
-  std::string folder = temp.path();
-  icohost::ModuleHost host;
 };
 
 void expectSameDocument(const Document& a, const Document& b, const std::string& what) {

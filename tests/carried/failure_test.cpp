@@ -8,13 +8,13 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include "carried_fixture.h"
 #include "document_io.h"
 #include "module_host.h"
 #include "pixels/png_image.h"
 #include "platform/files.h"
 #include "platform/scripted.h"
 #include "support/failing_allocator.h"
-#include "support/temp_folder.h"
 
 namespace icofmt::test {
 namespace {
@@ -28,13 +28,10 @@ bool fromCarriedModule(const void* caller) {
   return caller != nullptr && dladdr(caller, &info) != 0 && info.dli_fbase == carriedBase;
 }
 
-class CarriedFailureTest : public ::testing::Test {
+class CarriedFailureTest : public CarriedFixture {
  protected:
   void SetUp() override {
-    temp.becomeTmpdir();
-    platform::scripted::reset();
-    platform::scripted::setConfirmUnscripted(true);
-    host.load(ICOFMT_CARRIED_MODULE);
+    CarriedFixture::SetUp();
     void* module = dlopen(ICOFMT_CARRIED_MODULE, RTLD_NOW | RTLD_NOLOAD);
     ASSERT_NE(module, nullptr);
     Dl_info info{};
@@ -69,9 +66,7 @@ class CarriedFailureTest : public ::testing::Test {
     });
   }
 
-  TempFolder temp;
-  std::string folder = temp.path(), source;
-  icohost::ModuleHost host;
+  std::string source;
 };
 
 TEST_F(CarriedFailureTest, EveryAllocationThatFailsGivesAResultCodeAndNothingLeft) {
