@@ -56,11 +56,20 @@ done
 echo
 echo "== Saving through the ICO module ($("$icohost" info | sed -n 's/^name: *//p')): $sample at every depth, merged"
 icon="$out/ring.ico"
+images() {
+  local n
+  n=$("$icohost" list "$1" | wc -l)
+  if [[ "$n" == 1 ]]; then echo "1 image"; else echo "$n images"; fi
+}
 rm -f "$icon"
-for depth in auto 1 4 8 24 32; do
+# Each depth is added beside the others, but 32 bits, which auto chose for
+# this picture: saved again, it replaces the image of the same format.
+for depth in auto 1 4 8 24; do
   "$icohost" save "$sample" "$icon" --depth "$depth" --add
-  echo "saved at depth $depth: $("$icohost" list "$icon" | wc -l) images in $icon"
+  echo "saved at depth $depth: $(images "$icon") in $icon"
 done
+"$icohost" save "$sample" "$icon" --depth 32
+echo "saved at depth 32, replacing the image of that format: $(images "$icon") in $icon"
 # The sample's 256 x 256 image, saved PNG-compressed beside the others.
 "$icohost" extract samples/sample.ico 5 -o "$out/big.png"
 "$icohost" save "$out/big.png" "$icon" --depth 32 --png --add
@@ -80,7 +89,8 @@ for ((n = 1; n <= count; n++)); do
   echo "image $n opened as $out/ring-open-$n.png"
 done
 echo
-echo "== What Windows and other readers would stumble on in both icons (icohost check)"
-"$icohost" check samples/sample.ico "$icon"
+echo "== What Windows and other readers would stumble on in these icons (icohost check)"
+# ring.ico holds one size only, at every depth; the whole icon has them all.
+"$icohost" check samples/sample.ico "$icon" "$whole"
 echo
 echo "Results are in $out"
