@@ -172,19 +172,12 @@ bool findDestination(SaveOperation& save, FileSwap& files, const std::string& fo
     save.destinationCopyReused = true;
     return true;
   }
-  // The host is asked for the title once, whichever rule needs it.
-  std::optional<std::optional<std::string>> asked;
-  auto title = [&]() -> const std::optional<std::string>& {
-    if (!asked) asked = block != nullptr ? documentTitle(*block) : std::nullopt;
-    return *asked;
-  };
   // The destination of this save, which a parked copy must have been taken
-  // from: the FSSpec's, or else the one the title names.
-  std::optional<std::string> current;
-  if (block != nullptr && block->fileSpec != nullptr)
-    current = fileSpecName(block);
-  else if (title())
-    current = save::destinationFromTitle(*title());
+  // from: the FSSpec's, or else the one the title names. The title is asked
+  // for once: at once without an FSSpec, else only when no copy was parked.
+  const bool hasSpec = block != nullptr && block->fileSpec != nullptr;
+  std::optional<std::string> byTitle = hasSpec ? std::nullopt : destinationByTitle(block);
+  const std::optional<std::string> current = hasSpec ? fileSpecName(block) : byTitle;
   if (current) {
     if (auto back = save::takeBackDestinationCopy(folder, *current)) {
       destinationCopy(save) = std::move(back->copy);
@@ -193,11 +186,12 @@ bool findDestination(SaveOperation& save, FileSwap& files, const std::string& fo
       return true;
     }
   }
-  if (!title()) {
+  if (hasSpec) byTitle = destinationByTitle(block);
+  if (!byTitle) {
     files.hostFileName.clear();
     return false;
   }
-  files.hostFileName = save::destinationFromTitle(*title());
+  files.hostFileName = *byTitle;
   // A destination that is there but cannot be read would lose its images.
   return save::readFileWithin(files.hostFileName, limits::kDestinationFileMax, destinationCopy(save)) !=
          save::ReadOutcome::Failed;

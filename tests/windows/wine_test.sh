@@ -34,6 +34,16 @@ if [ "$part" = end-to-end ]; then
   work=$(mktemp -d)
   trap 'rm -rf "$work"; [ -z "$WINESERVER" ] || "$WINESERVER" -w; kill "$xvfb_pid" 2>/dev/null || true' EXIT
   icohost="$win/src/host/icohost.exe"
+  # The system loads every image of ICON as icohost extracts it into DIR.
+  expect_system_reads() {
+    local icon=$1 dir=$2 n
+    mkdir -p "$dir"
+    for n in $(seq "$("$linux_icohost" list "$icon" | wc -l)"); do
+      wine_run "$icohost" extract "$icon" "$n" -o "$dir/$n.png"
+    done
+    wine_run "$win/tests/windows/icon_load_check.exe" "$icon" "$dir" ||
+      failed "the system reads $(basename "$icon") otherwise"
+  }
   # A 256 x 256 image with every alpha, so that PNG entries of every depth
   # are written.
   # The system's Python, which has Pillow (a python3 earlier on PATH may not).
@@ -73,13 +83,7 @@ PY
     # shellcheck disable=SC2086
     "$linux_icohost" save "$source" "$work/$name-linux.ico" --depth "$depth" $flags
     cmp -s "$work/$name-win.ico" "$work/$name-linux.ico" || failed "save $name: Windows and Linux icons differ"
-    images=$("$linux_icohost" list "$work/$name-win.ico" | wc -l)
-    mkdir -p "$work/$name"
-    for n in $(seq "$images"); do
-      wine_run "$icohost" extract "$work/$name-win.ico" "$n" -o "$work/$name/$n.png"
-    done
-    wine_run "$win/tests/windows/icon_load_check.exe" "$work/$name-win.ico" "$work/$name" ||
-      failed "the system reads $name otherwise"
+    expect_system_reads "$work/$name-win.ico" "$work/$name"
   done
 
   # Cursors: a new one named .cur with a hot spot given, an image added (its
@@ -112,13 +116,7 @@ head = struct.pack("<HHH", 0, 1, 1) + struct.pack("<BBBBHHII", w, h, 0, 0, 1, 32
 open(sys.argv[1], "wb").write(head + block)
 PY
   for ico in c-win.cur zero.ico; do
-    images=$("$linux_icohost" list "$work/$ico" | wc -l)
-    mkdir -p "$work/${ico%.*}"
-    for n in $(seq "$images"); do
-      wine_run "$icohost" extract "$work/$ico" "$n" -o "$work/${ico%.*}/$n.png"
-    done
-    wine_run "$win/tests/windows/icon_load_check.exe" "$work/$ico" "$work/${ico%.*}" ||
-      failed "the system reads $ico otherwise"
+    expect_system_reads "$work/$ico" "$work/${ico%.*}"
   done
 
   # The carried module alone shows "PNG Options" to the user; inside the

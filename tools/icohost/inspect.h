@@ -18,9 +18,9 @@ void extractAll(const std::string& file, const std::string& folder);
 
 // How many images the module will offer: of a file opened (the strict file
 // reader), or of a save's destination (the stream reader). 0 when the file
-// is missing or holds none that can be read. Given `enough`, the count may
-// stop there: an opened file's PNG entries are decoded only while whether it
-// offers that many is in doubt.
+// is missing or holds none that can be read. Given `enough`, a count of at
+// least `enough` may be short of the whole (an opened file's PNG entries are
+// decoded only while that is in doubt); a smaller count is exact.
 int imagesOffered(const std::string& file, bool asDestination, int enough = INT_MAX);
 // The file holds a cursor: its header's type is 2.
 bool isCursor(const std::string& file);

@@ -100,8 +100,9 @@ void checkNamedImages(const std::string& file, const std::vector<int>& numbers, 
                       bool asDestination) {
   if (numbers.empty()) return;
   const int highest = *std::max_element(numbers.begin(), numbers.end());
-  if (imagesOffered(file, asDestination, highest) >= highest) return;
-  const int count = imagesOffered(file, asDestination);
+  // Short of `highest`, the count is exact: every PNG entry was decoded.
+  const int count = imagesOffered(file, asDestination, highest);
+  if (count >= highest) return;
   // A file that is no icon is the module's to refuse.
   if (count == 0 && !asDestination) return;
   for (int n : numbers) {
